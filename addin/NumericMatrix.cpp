@@ -1,0 +1,59 @@
+#include "NumericMatrix.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <new>
+
+NumericMatrix::NumericMatrix(std::uint32_t rows, std::uint32_t columns)
+    : rows_(rows), columns_(columns), rowTable_(nullptr), storage_(nullptr) {
+    allocate();
+}
+
+NumericMatrix::NumericMatrix(const NumericMatrix& other)
+    : rows_(other.rows_), columns_(other.columns_), rowTable_(nullptr), storage_(nullptr) {
+    allocate();
+    if (storage_) std::copy(other.storage_, other.storage_ + std::size_t(rows_) * columns_, storage_);
+}
+
+NumericMatrix& NumericMatrix::operator=(const NumericMatrix& other) {
+    if (this == &other) return *this;
+    if (rows_ != other.rows_ || columns_ != other.columns_) {
+        // Allocate first, so that a failed allocation leaves this matrix as it was.
+        NumericMatrix fresh(other.rows_, other.columns_);
+        std::swap(rows_, fresh.rows_);
+        std::swap(columns_, fresh.columns_);
+        std::swap(rowTable_, fresh.rowTable_);
+        std::swap(storage_, fresh.storage_);
+    }
+    if (storage_) std::copy(other.storage_, other.storage_ + std::size_t(rows_) * columns_, storage_);
+    return *this;
+}
+
+NumericMatrix::~NumericMatrix() { release(); }
+
+void NumericMatrix::allocate() {
+    const std::uint64_t elements = std::uint64_t(rows_) * columns_;
+    if (elements == 0) return;
+    // Both byte counts must fit in size_t before anything is allocated (on 32-bit Windows a
+    // 70000 x 70000 request would otherwise wrap to a small block).
+    const std::uint64_t limit = std::numeric_limits<std::size_t>::max();
+    if (elements > limit / sizeof(double) || rows_ > limit / sizeof(double*)) throw std::bad_alloc();
+    storage_ = new double[std::size_t(elements)]();
+    try {
+        rowTable_ = new double*[rows_];
+    } catch (...) {
+        delete[] storage_;
+        storage_ = nullptr;
+        throw;
+    }
+    for (std::uint32_t i = 0; i < rows_; ++i) rowTable_[i] = storage_ + std::size_t(i) * columns_;
+}
+
+void NumericMatrix::release() {
+    if (!storage_) return;
+    delete[] storage_;
+    delete[] rowTable_;
+    storage_ = nullptr;
+    rowTable_ = nullptr;
+}

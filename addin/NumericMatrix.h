@@ -1,0 +1,42 @@
+#ifndef ADDIN_NUMERICMATRIX_H
+#define ADDIN_NUMERICMATRIX_H
+
+#include <cstdint>
+#include <vector>
+
+// The dense matrix of doubles that the worksheet functions take and return: one contiguous
+// row-major block of elements plus a table of row pointers into it. Knows neither Excel
+// nor Newmat. An empty matrix (rows x columns == 0) owns no memory at all.
+class NumericMatrix {
+public:
+    NumericMatrix(std::uint32_t rows, std::uint32_t columns);
+    NumericMatrix(const NumericMatrix& other);
+    NumericMatrix& operator=(const NumericMatrix& other);
+    ~NumericMatrix();
+
+    std::uint32_t rows() const { return rows_; }
+    std::uint32_t columns() const { return columns_; }
+
+    // Row i; index it again with j for element (i, j). No bounds check.
+    double* operator[](std::uint32_t i) { return rowTable_[i]; }
+    const double* operator[](std::uint32_t i) const { return rowTable_[i]; }
+
+    // The whole row-major block (null for an empty matrix), as Newmat loads it.
+    double* data() { return storage_; }
+    const double* data() const { return storage_; }
+
+    bool empty() const { return storage_ == nullptr; }
+
+private:
+    void allocate();  // blocks for the current counts, zero-filled
+    void release();
+
+    std::uint32_t rows_;
+    std::uint32_t columns_;
+    double** rowTable_;
+    double* storage_;
+};
+
+using NumericVector = std::vector<double>;
+
+#endif
