@@ -51,7 +51,7 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() &&
            std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+                      [](char lower, char c) { return std::tolower(static_cast<unsigned char>(c)) == lower; });
 }
 
 // Windows' implied ".DLL" becomes the Linux convention lib<NAME>.so; a name with another
