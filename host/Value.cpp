@@ -1,0 +1,261 @@
+#include "Value.h"
+
+#include "XlCall.h"
+
+#include <cmath>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+namespace xlhost {
+
+bool operator==(const Area& a, const Area& b) {
+    return a.firstRow == b.firstRow && a.lastRow == b.lastRow && a.firstColumn == b.firstColumn &&
+           a.lastColumn == b.lastColumn;
+}
+
+Value Value::number(double number) {
+    Value v(Kind::Number);
+    v.number_ = number;
+    return v;
+}
+
+Value Value::text(std::u16string units) {
+    Value v(Kind::Text);
+    v.text_ = std::move(units);
+    return v;
+}
+
+Value Value::text(std::string_view bytes) {
+    std::u16string units;
+    units.reserve(bytes.size());
+    for (char c : bytes) units.push_back(static_cast<unsigned char>(c));
+    return text(std::move(units));
+}
+
+Value Value::boolean(bool value) {
+    Value v(Kind::Boolean);
+    v.integer_ = value ? 1 : 0;
+    return v;
+}
+
+Value Value::error(int code) {
+    Value v(Kind::Error);
+    v.integer_ = code;
+    return v;
+}
+
+Value Value::integer(std::int32_t value) {
+    Value v(Kind::Integer);
+    v.integer_ = value;
+    return v;
+}
+
+Value Value::missing() { return Value(Kind::Missing); }
+Value Value::nil() { return Value(Kind::Nil); }
+Value Value::bigData() { return Value(Kind::BigData); }
+Value Value::flow() { return Value(Kind::Flow); }
+
+Value Value::array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements) {
+    if (rows < 0 || columns < 0 || std::int64_t(rows) * columns != std::int64_t(elements.size()))
+        throw std::invalid_argument("array: the element count must be rows x columns");
+    Value v(Kind::Array);
+    v.rows_ = rows;
+    v.columns_ = columns;
+    v.elements_ = std::move(elements);
+    return v;
+}
+
+Value Value::reference(SheetId sheet, std::vector<Area> areas) {
+    Value v(Kind::Reference);
+    v.sheet_ = sheet;
+    v.areas_ = std::move(areas);
+    return v;
+}
+
+Value Value::reference(SheetId sheet, const Area& area) { return reference(sheet, std::vector<Area>{area}); }
+
+Value Value::sheetReference(const Area& area) {
+    Value v = reference(0, area);
+    v.sheetLocal_ = true;
+    return v;
+}
+
+Value Value::invalid(std::uint32_t typeWord, std::string problem) {
+    Value v(Kind::Invalid);
+    v.typeWord_ = typeWord;
+    v.problem_ = std::move(problem);
+    return v;
+}
+
+std::string Value::narrowText() const {
+    std::string bytes;
+    bytes.reserve(text_.size());
+    for (char16_t unit : text_) bytes.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+    return bytes;
+}
+
+const Value& Value::element(std::int32_t row, std::int32_t column) const {
+    if (kind_ != Kind::Array || row < 0 || column < 0 || row >= rows_ || column >= columns_)
+        throw std::out_of_range("element outside the array");
+    return elements_[std::size_t(row) * std::size_t(columns_) + std::size_t(column)];
+}
+
+const Value* Value::firstInvalid() const {
+    if (kind_ == Kind::Invalid) return this;
+    for (const Value& element : elements_)
+        if (const Value* found = element.firstInvalid()) return found;
+    return nullptr;
+}
+
+bool operator==(const Value& a, const Value& b) {
+    if (a.kind_ != b.kind_) return false;
+    switch (a.kind_) {
+        case Kind::Number:
+            return a.number_ == b.number_ || (std::isnan(a.number_) && std::isnan(b.number_));
+        case Kind::Text:
+            return a.text_ == b.text_;
+        case Kind::Boolean:
+        case Kind::Error:
+        case Kind::Integer:
+            return a.integer_ == b.integer_;
+        case Kind::Array:
+            return a.rows_ == b.rows_ && a.columns_ == b.columns_ && a.elements_ == b.elements_;
+        case Kind::Reference:
+            return a.sheetLocal_ == b.sheetLocal_ && a.sheet_ == b.sheet_ && a.areas_ == b.areas_;
+        case Kind::Invalid:
+            return a.typeWord_ == b.typeWord_ && a.problem_ == b.problem_;
+        case Kind::Missing:
+        case Kind::Nil:
+        case Kind::BigData:
+        case Kind::Flow:
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+void printText(std::ostream& out, const std::u16string& units) {
+    out << '"';
+    for (char16_t unit : units) {
+        if (unit == u'"' || unit == u'\\')
+            out << '\\' << static_cast<char>(unit);
+        else if (unit >= 0x20 && unit < 0x7F)
+            out << static_cast<char>(unit);
+        else
+            out << "\\u" << std::hex << std::setw(4) << std::setfill('0') << unsigned(unit) << std::dec
+                << std::setfill(' ');
+    }
+    out << '"';
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const Area& area) {
+    out << 'R' << std::int64_t(area.firstRow) + 1 << 'C' << std::int64_t(area.firstColumn) + 1;
+    if (area.lastRow != area.firstRow || area.lastColumn != area.firstColumn)
+        out << ":R" << std::int64_t(area.lastRow) + 1 << 'C' << std::int64_t(area.lastColumn) + 1;
+    return out;
+}
+
+std::ostream& operator<<(std::ostream& out, const Value& value) {
+    switch (value.kind()) {
+        case Kind::Number: {
+            std::ostringstream number;
+            number << std::setprecision(17) << value.number();
+            return out << number.str();
+        }
+        case Kind::Text:
+            printText(out, value.text());
+            return out;
+        case Kind::Boolean:
+            return out << (value.boolean() ? "TRUE" : "FALSE");
+        case Kind::Error:
+            return out << errorName(value.error());
+        case Kind::Integer:
+            return out << "int " << value.integer();
+        case Kind::Missing:
+            return out << "<missing>";
+        case Kind::Nil:
+            return out << "<nil>";
+        case Kind::BigData:
+            return out << "<bigdata>";
+        case Kind::Flow:
+            return out << "<flow>";
+        case Kind::Array:
+            out << '{';
+            for (std::int32_t r = 0; r < value.rows(); ++r) {
+                if (r > 0) out << "; ";
+                for (std::int32_t c = 0; c < value.columns(); ++c) out << (c > 0 ? ", " : "") << value.element(r, c);
+            }
+            return out << '}';
+        case Kind::Reference:
+            if (value.isSheetReference()) return out << "SRef(" << value.areas().front() << ')';
+            out << "Ref(sheet 0x" << std::hex << value.sheet() << std::dec << ':';
+            for (const Area& area : value.areas()) out << ' ' << area;
+            return out << ')';
+        case Kind::Invalid:
+            return out << "<invalid type 0x" << std::hex << value.typeWord() << std::dec << ": " << value.problem()
+                       << '>';
+    }
+    return out;
+}
+
+std::string describe(const Value& value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+const char* kindName(Kind kind) {
+    switch (kind) {
+        case Kind::Number: return "number";
+        case Kind::Text: return "text";
+        case Kind::Boolean: return "boolean";
+        case Kind::Error: return "error";
+        case Kind::Integer: return "integer";
+        case Kind::Missing: return "missing";
+        case Kind::Nil: return "nil";
+        case Kind::Array: return "array";
+        case Kind::Reference: return "reference";
+        case Kind::BigData: return "bigdata";
+        case Kind::Flow: return "flow";
+        case Kind::Invalid: return "invalid";
+    }
+    return "?";
+}
+
+std::string errorName(int code) {
+    switch (code) {
+        case xlerrNull: return "#NULL!";
+        case xlerrDiv0: return "#DIV/0!";
+        case xlerrValue: return "#VALUE!";
+        case xlerrRef: return "#REF!";
+        case xlerrName: return "#NAME?";
+        case xlerrNum: return "#NUM!";
+        case xlerrNA: return "#N/A";
+        case xlerrGettingData: return "#GETTING_DATA";
+        default: return "#ERR" + std::to_string(code);
+    }
+}
+
+bool isExcelErrorCode(int code) { return errorName(code).compare(0, 4, "#ERR") != 0; }
+
+std::string functionName(int function) {
+    switch (function) {
+        case xlFree: return "xlFree";
+        case xlCoerce: return "xlCoerce";
+        case xlGetHwnd: return "xlGetHwnd";
+        case xlGetName: return "xlGetName";
+        case xlfRegister: return "xlfRegister";
+        case xlfGetWorkspace: return "xlfGetWorkspace";
+        case xlfUnregister: return "xlfUnregister";
+        case xlcMessage: return "xlcMessage";
+        default: return "function " + std::to_string(function);
+    }
+}
+
+}  // namespace xlhost

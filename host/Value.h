@@ -1,0 +1,109 @@
+#ifndef HOST_VALUE_H
+#define HOST_VALUE_H
+
+// A cell value as the stand-in Excel thinks of it, independent of the record layout it travels in:
+// what argument records are built from, what result records decode to, what the call log keeps.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xlhost {
+
+enum class Kind { Number, Text, Boolean, Error, Integer, Missing, Nil, Array, Reference, BigData, Flow, Invalid };
+
+// One rectangular area of a reference: 0-based rows and columns, both ends inclusive, as in XLREF.
+struct Area {
+    std::int32_t firstRow = 0;
+    std::int32_t lastRow = 0;
+    std::int32_t firstColumn = 0;
+    std::int32_t lastColumn = 0;
+
+    std::int64_t rows() const { return std::int64_t(lastRow) - firstRow + 1; }
+    std::int64_t columns() const { return std::int64_t(lastColumn) - firstColumn + 1; }
+};
+bool operator==(const Area& a, const Area& b);
+inline bool operator!=(const Area& a, const Area& b) { return !(a == b); }
+
+using SheetId = std::uint64_t;
+
+class Value {
+public:
+    static Value number(double number);
+    static Value text(std::u16string units);
+    // Narrow text, one byte per unit (Latin-1), as the stand-in reads Excel 4 bytes.
+    static Value text(std::string_view bytes);
+    static Value boolean(bool value);
+    static Value error(int code);
+    static Value integer(std::int32_t value);
+    static Value missing();
+    static Value nil();
+    // Elements row after row; their count must be rows × columns.
+    static Value array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements);
+    static Value reference(SheetId sheet, std::vector<Area> areas);
+    static Value reference(SheetId sheet, const Area& area);
+    // A one-area reference on the active sheet (xltypeSRef).
+    static Value sheetReference(const Area& area);
+    static Value bigData();
+    static Value flow();
+    // A record that breaks the layout's rules: the raw type word and what is wrong with it.
+    static Value invalid(std::uint32_t typeWord, std::string problem);
+
+    Kind kind() const { return kind_; }
+    double number() const { return number_; }
+    const std::u16string& text() const { return text_; }
+    // The text with every unit above 0xFF replaced by '?', as Excel 4 would see it.
+    std::string narrowText() const;
+    bool boolean() const { return integer_ != 0; }
+    int error() const { return static_cast<int>(integer_); }
+    std::int32_t integer() const { return integer_; }
+    std::int32_t rows() const { return rows_; }
+    std::int32_t columns() const { return columns_; }
+    const std::vector<Value>& elements() const { return elements_; }
+    const Value& element(std::int32_t row, std::int32_t column) const;
+    SheetId sheet() const { return sheet_; }
+    bool isSheetReference() const { return sheetLocal_; }
+    const std::vector<Area>& areas() const { return areas_; }
+    std::uint32_t typeWord() const { return typeWord_; }
+    const std::string& problem() const { return problem_; }
+
+    // The first invalid part of this value (itself or an element), or null when there is none.
+    const Value* firstInvalid() const;
+
+    friend bool operator==(const Value& a, const Value& b);
+    friend bool operator!=(const Value& a, const Value& b) { return !(a == b); }
+
+private:
+    explicit Value(Kind kind) : kind_(kind) {}
+
+    Kind kind_;
+    double number_ = 0.0;
+    std::u16string text_;
+    std::int32_t integer_ = 0;  // boolean, error code or integer
+    std::int32_t rows_ = 0;
+    std::int32_t columns_ = 0;
+    std::vector<Value> elements_;
+    SheetId sheet_ = 0;
+    bool sheetLocal_ = false;
+    std::vector<Area> areas_;
+    std::uint32_t typeWord_ = 0;
+    std::string problem_;
+};
+
+// Readable forms for failure messages and the host's reports: 2.5, "abc", TRUE, #N/A, int 12,
+// {1, 2; 3, 4}, Ref(sheet 0x...: R1C1:R2C2), <missing>, <nil>, <invalid type 0x...: why>.
+std::ostream& operator<<(std::ostream& out, const Value& value);
+std::ostream& operator<<(std::ostream& out, const Area& area);
+std::string describe(const Value& value);
+const char* kindName(Kind kind);
+// "#N/A" for xlerrNA and so on; "#ERR<code>" for a code Excel does not have.
+std::string errorName(int code);
+bool isExcelErrorCode(int code);
+// "xlCoerce", "xlfRegister", ...; the number for a function the stand-in does not know.
+std::string functionName(int function);
+
+}  // namespace xlhost
+
+#endif
