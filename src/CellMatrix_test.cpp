@@ -50,25 +50,6 @@ TEST(MatrixCell, ConstructorsSetTheKindAndLeaveOtherFieldsNeutral) {
     EXPECT_EQ(ThrownText([&] { error.Number(); }), kNotNumber);
 }
 
-TEST(MatrixCell, EachKindTestMatchesOnlyItsKind) {
-    const MatrixCell cells[] = {MatrixCell("s"), MatrixCell(Units({'w'})), MatrixCell(1.0),
-                                MatrixCell(true),  MatrixCell(7u, true),     MatrixCell()};
-    const CellKind kinds[] = {CellKind::String,  CellKind::WString, CellKind::Number,
-                              CellKind::Boolean, CellKind::Error,      CellKind::Empty};
-    for (std::size_t i = 0; i < 6; ++i) {
-        const MatrixCell& cell = cells[i];
-        SCOPED_TRACE(static_cast<int>(kinds[i]));
-        EXPECT_EQ(cell.Kind(), kinds[i]);
-        EXPECT_EQ(cell.IsString(), kinds[i] == CellKind::String);
-        EXPECT_EQ(cell.IsWideString(), kinds[i] == CellKind::WString);
-        EXPECT_EQ(cell.IsNumber(), kinds[i] == CellKind::Number);
-        EXPECT_EQ(cell.IsBoolean(), kinds[i] == CellKind::Boolean);
-        EXPECT_EQ(cell.IsError(), kinds[i] == CellKind::Error);
-        EXPECT_EQ(cell.IsEmpty(), kinds[i] == CellKind::Empty);
-        EXPECT_FALSE(cell.IsReserved());
-    }
-}
-
 TEST(MatrixCell, ClearResetsEveryField) {
     MatrixCell cell(9u, true);
     cell.Clear();

@@ -36,25 +36,26 @@ TEST(CheckReturnCode, SuccessAndUnknownBitsAreReturnedUnchanged) {
     EXPECT_EQ(Outcome(128 | 256, std::string("x")), "returned 384");
 }
 
-TEST(CheckReturnCode, EachBitAloneWithoutText) {
-    EXPECT_EQ(Outcome(xlretUncalced), "Uncalculated:");
-    EXPECT_EQ(Outcome(xlretAbort), "Abort:abort");
-    EXPECT_EQ(Outcome(xlretStackOvfl), "StackOverflow:stack overflow");
-    EXPECT_EQ(Outcome(xlretInvXloper), "XlfException:invalid OPER structure (memory could be exhausted)");
-    EXPECT_EQ(Outcome(xlretFailed), "runtime_error:command failed");
-    EXPECT_EQ(Outcome(xlretInvCount), "runtime_error:invalid number of arguments");
-    EXPECT_EQ(Outcome(xlretInvXlfn), "runtime_error:invalid function number");
-}
-
-TEST(CheckReturnCode, EachBitAloneWithText) {
-    const std::string text = "mtrx conversion to matrix failed";
-    EXPECT_EQ(Outcome(xlretUncalced, text), "Uncalculated:");
-    EXPECT_EQ(Outcome(xlretAbort, text), "Abort:abort");
-    EXPECT_EQ(Outcome(xlretStackOvfl, text), "StackOverflow:stack overflow");
-    EXPECT_EQ(Outcome(xlretInvXloper, std::string("x")), "XlfException:invalid OPER structure (memory could be exhausted),x");
-    EXPECT_EQ(Outcome(xlretFailed, text), "runtime_error:command failed, mtrx conversion to matrix failed");
-    EXPECT_EQ(Outcome(xlretInvCount, std::string("n")), "runtime_error:invalid number of argument, n");
-    EXPECT_EQ(Outcome(xlretInvXlfn, std::string("f")), "runtime_error:invalid function number, f");
+TEST(CheckReturnCode, EachBitAloneWithAndWithoutText) {
+    struct Case {
+        int code;
+        const char* plain;
+        const char* withText;  // the text given is "T"
+    };
+    const Case cases[] = {
+        {xlretUncalced, "Uncalculated:", "Uncalculated:"},
+        {xlretAbort, "Abort:abort", "Abort:abort"},
+        {xlretStackOvfl, "StackOverflow:stack overflow", "StackOverflow:stack overflow"},
+        {xlretInvXloper, "XlfException:invalid OPER structure (memory could be exhausted)",
+         "XlfException:invalid OPER structure (memory could be exhausted),T"},
+        {xlretFailed, "runtime_error:command failed", "runtime_error:command failed, T"},
+        {xlretInvCount, "runtime_error:invalid number of arguments", "runtime_error:invalid number of argument, T"},
+        {xlretInvXlfn, "runtime_error:invalid function number", "runtime_error:invalid function number, T"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Outcome(c.code), c.plain);
+        EXPECT_EQ(Outcome(c.code, std::string("T")), c.withText);
+    }
 }
 
 TEST(CheckReturnCode, TheFirstBitInTestingOrderDecides) {

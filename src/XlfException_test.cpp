@@ -7,12 +7,6 @@
 namespace zep {
 namespace {
 
-TEST(XlfException, FixedTextsOfTheDerivedKinds) {
-    EXPECT_STREQ(XlfExceptionUncalculated().what(), "");
-    EXPECT_STREQ(XlfExceptionAbort().what(), "abort");
-    EXPECT_STREQ(XlfExceptionStackOverflow().what(), "stack overflow");
-}
-
 TEST(XlfException, OwnsItsTextAcrossCopies) {
     std::string text = "command failed, mtrx";
     XlfException original(text);
