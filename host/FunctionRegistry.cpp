@@ -1,0 +1,140 @@
+#include "FunctionRegistry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace xlhost {
+
+namespace {
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool isAbsent(const Value& value) { return value.kind() == Kind::Missing || value.kind() == Kind::Nil; }
+
+std::optional<double> numberOf(const Value& value) {
+    if (value.kind() == Kind::Number) return value.number();
+    if (value.kind() == Kind::Integer) return double(value.integer());
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string Registration::text(std::size_t index) const {
+    if (index >= arguments.size() || arguments[index].kind() != Kind::Text) return std::string();
+    return arguments[index].narrowText();
+}
+
+std::optional<double> Registration::macroType() const {
+    return arguments.size() > 5 ? numberOf(arguments[5]) : std::nullopt;
+}
+
+std::optional<std::string> typeTextProblem(const std::string& typeText, int majorVersion) {
+    const char* const classicCodes = "ABCDEFGHIJKLMNOPR";
+    const char* const excel12Codes = "QUX";
+    std::size_t codes = 0;
+    bool inModifiers = false;
+    for (std::size_t i = 0; i < typeText.size(); ++i) {
+        const char c = typeText[i];
+        const bool isModifier = c == '!' || c == '#' || c == '$' || c == '&';
+        if (isModifier) {
+            if ((c == '$' && majorVersion < 12) || (c == '&' && majorVersion < 14))
+                return std::string("'") + c + "' needs a newer Excel";
+            inModifiers = true;
+            continue;
+        }
+        if (inModifiers) return std::string("type code '") + c + "' after a modifier";
+        if (c == '%') {
+            if (i == 0 || std::strchr("CDFG", typeText[i - 1]) == nullptr) return std::string("'%' after no text code");
+            if (majorVersion < 12) return std::string("'%' needs Excel 12 or newer");
+            continue;
+        }
+        if (i == 0 && c >= '1' && c <= '9') {  // in-place result: the argument it names
+            ++codes;
+            continue;
+        }
+        if (std::strchr(excel12Codes, c) != nullptr && c != '\0') {
+            if (majorVersion < 12) return std::string("type code '") + c + "' needs Excel 12 or newer";
+        } else if (c == '\0' || std::strchr(classicCodes, c) == nullptr) {
+            return std::string("unknown type code '") + c + "'";
+        }
+        ++codes;
+    }
+    if (codes == 0) return std::string("no return type");
+    const std::size_t maxArguments = majorVersion >= 12 ? 255 : 30;
+    if (codes - 1 > maxArguments) return std::string("too many arguments");
+    return std::nullopt;
+}
+
+std::string FunctionRegistry::rejectionOf(const std::vector<Value>& arguments, const Rules& rules) const {
+    if (arguments.size() < 3) return "fewer than three arguments";
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (i == 5) {
+            const auto macroType = numberOf(arguments[i]);
+            if (!isAbsent(arguments[i]) && (!macroType || (*macroType != 0 && *macroType != 1 && *macroType != 2)))
+                return "macro type " + describe(arguments[i]);
+        } else if (arguments[i].kind() != Kind::Text && (i < 3 || !isAbsent(arguments[i]))) {
+            return "argument " + std::to_string(i + 1) + " is " + describe(arguments[i]) + ", not a text";
+        }
+    }
+    const std::string module = arguments[0].narrowText();
+    if (!sameIgnoringCase(module, rules.addInPath)) return "module " + module + " is not the loaded add-in";
+    const std::string procedure = arguments[1].narrowText();
+    if (rules.exportExists && !rules.exportExists(procedure)) return "the add-in exports no " + procedure;
+    if (const auto problem = typeTextProblem(arguments[2].narrowText(), rules.majorVersion))
+        return "type text " + arguments[2].narrowText() + ": " + *problem;
+    return std::string();
+}
+
+Value FunctionRegistry::registerFunction(std::vector<Value> arguments, Layout layout, const Rules& rules) {
+    Registration registration{std::move(arguments), layout, std::nullopt, std::string(), false};
+    registration.rejection = rejectionOf(registration.arguments, rules);
+    if (!registration.rejection.empty()) {
+        registrations_.push_back(std::move(registration));
+        return Value::error(xlerrValue);
+    }
+    for (Registration& earlier : registrations_) {
+        if (earlier.accepted() && sameIgnoringCase(earlier.module(), registration.module()) &&
+            earlier.procedure() == registration.procedure()) {
+            registration.id = earlier.id;
+            earlier.active = false;  // superseded by this one
+        }
+    }
+    if (!registration.id) {
+        registration.id = nextId_;
+        nextId_ += 7.0;
+    }
+    registration.active = true;
+    const double id = *registration.id;
+    registrations_.push_back(std::move(registration));
+    return Value::number(id);
+}
+
+Value FunctionRegistry::unregister(const Value& id) {
+    const auto number = numberOf(id);
+    bool found = false;
+    for (Registration& registration : registrations_) {
+        if (number && registration.active && registration.id == *number) {
+            registration.active = false;
+            found = true;
+        }
+    }
+    return Value::boolean(found);
+}
+
+const Registration* FunctionRegistry::find(std::string_view functionName) const {
+    for (auto it = registrations_.rbegin(); it != registrations_.rend(); ++it)
+        if (it->accepted() && it->functionName() == functionName) return &*it;
+    return nullptr;
+}
+
+bool FunctionRegistry::isActive(double id) const {
+    return std::any_of(registrations_.begin(), registrations_.end(),
+                       [id](const Registration& registration) { return registration.active && registration.id == id; });
+}
+
+}  // namespace xlhost

@@ -1,0 +1,43 @@
+#ifndef HOST_HOSTWINDOWS_H
+#define HOST_HOSTWINDOWS_H
+
+// Excel's windows as an add-in can see them: the main window whose handle xlGetHwnd gives, and
+// other top-level windows such as the function wizard's dialog (class "bosa_sdm_XL...", owned
+// by the main window).
+
+#include "HostWinApi.h"
+
+#include <string>
+#include <vector>
+
+namespace xlhost {
+
+class HostWindows {
+public:
+    static constexpr const char* mainClassName = "XLMAIN";
+    static constexpr const char* wizardClassName = "bosa_sdm_XL9";
+
+    // Creates the main window; throws std::runtime_error when Windows refuses.
+    HostWindows();
+    ~HostWindows();
+    HostWindows(const HostWindows&) = delete;
+    HostWindows& operator=(const HostWindows&) = delete;
+
+    HWND mainWindow() const { return main_; }
+    // A hidden top-level window of that class, owned by `owner` (no owner when null).
+    HWND openWindow(const std::string& className, HWND owner);
+    // The function wizard's dialog as Excel opens it: owned by the main window.
+    HWND openFunctionWizard(const std::string& className = wizardClassName);
+    // Closes a window opened here; false for any other handle.
+    bool closeWindow(HWND window);
+
+private:
+    HWND create(const std::string& className, DWORD style, HWND owner);
+
+    HWND main_ = nullptr;
+    std::vector<HWND> opened_;
+};
+
+}  // namespace xlhost
+
+#endif
