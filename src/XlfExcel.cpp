@@ -1,0 +1,296 @@
+#include "XlfExcel.h"
+
+#include "WinApi.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <stdexcept>
+
+namespace zep {
+
+namespace {
+
+// Process-wide: they outlive a connection, as the library they come from is never unloaded.
+XlfExcel* current = nullptr;
+Excel4Function excel4 = nullptr;
+Excel4vFunction excel4v = nullptr;
+MdCallBack12Function mdCallBack12 = nullptr;
+
+constexpr std::uint32_t firstTempBlockSize = 8192;
+constexpr int maxArguments = 255;  // Excel 12's limit; Excel 4 refuses more than 30 itself
+constexpr LCID englishUnitedStates = 1033;
+
+template <typename Function>
+Function EntryPoint(HMODULE module, const char* name)
+{
+    // Through void (*)(), the one function-pointer type GCC lets stand for any other.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Version 12 exactly selects the Excel 12 interface; any failed call counts as another version.
+bool DetectExcel12()
+{
+    XLOPER workspaceItem{};
+    workspaceItem.xltype = xltypeInt;
+    workspaceItem.val.w = 2;  // the version text
+    XLOPER versionText{};
+    if (excel4(xlfGetWorkspace, &versionText, 1, &workspaceItem) != xlretSuccess)
+        return false;
+    XLOPER wantedType{};
+    wantedType.xltype = xltypeInt;
+    wantedType.val.w = static_cast<std::int16_t>(xltypeInt);
+    XLOPER version{};
+    const int coerced = excel4(xlCoerce, &version, 2, &versionText, &wantedType);
+    excel4(xlFree, nullptr, 1, &versionText);
+    return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w == 12;
+}
+
+// Big data carries the text bit, so this covers text, references, arrays and big data.
+constexpr std::uint32_t hostAllocatedTypes = xltypeStr | xltypeRef | xltypeMulti;
+
+template <typename Record>
+int MarkHostOwned(int code, Record* result)
+{
+    // A failed call leaves the result as it was: whatever it holds is not Excel's to take back.
+    if (code == xlretSuccess && result != nullptr && (result->xltype & hostAllocatedTypes) != 0)
+        result->xltype = static_cast<decltype(result->xltype)>(result->xltype | xlbitHostOwned);
+    return code;
+}
+
+// Excel's entries take arrays of their own record type.
+template <typename Record>
+std::array<Record*, maxArguments> TypedArguments(int count, void* const argv[])
+{
+    std::array<Record*, maxArguments> records{};
+    std::transform(argv, argv + count, records.begin(), [](void* record) { return static_cast<Record*>(record); });
+    return records;
+}
+
+struct WizardSearch {
+    WORD excelWindow;
+    bool found;
+};
+
+BOOL CALLBACK FindWizardWindow(HWND window, LPARAM searchAddress)
+{
+    static const char wizardClass[] = "bosa_sdm_XL";
+    const int wizardLength = static_cast<int>(sizeof wizardClass) - 1;
+    char className[50] = {};
+    GetClassNameA(window, className, static_cast<int>(sizeof className));
+    // The class name goes on with a version digit; compare only its beginning.
+    const int comparedLength = std::min(lstrlenA(className), wizardLength);
+    if (CompareStringA(englishUnitedStates, NORM_IGNORECASE, className, comparedLength, wizardClass, wizardLength) !=
+        CSTR_EQUAL)
+        return TRUE;
+    WizardSearch& search = *reinterpret_cast<WizardSearch*>(searchAddress);
+    // Excel gives only the low 16 bits of its window handle.
+    if (LOWORD(GetParent(window)) != search.excelWindow)
+        return TRUE;
+    search.found = true;
+    return FALSE;
+}
+
+}  // namespace
+
+struct XlfExcel::HostLibrary {
+    HMODULE module = nullptr;  // set once every entry point is loaded
+};
+
+// Holds "zep_mutex" for one allocation or release, also when an exception leaves.
+class XlfExcel::TempLock {
+public:
+    // Opens the named mutex into `handle` the first time; the connection keeps it open.
+    explicit TempLock(void*& handle)
+    {
+        if (handle == nullptr)
+            handle = CreateMutexA(nullptr, FALSE, "zep_mutex");
+        if (handle == nullptr)
+            throw std::runtime_error("Could not open the lock zep_mutex");
+        // WAIT_ABANDONED: the last holder died holding the lock; it is ours now all the same.
+        const DWORD waited = WaitForSingleObject(handle, INFINITE);
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+            throw std::runtime_error("Could not take the lock zep_mutex");
+        held_ = handle;
+    }
+    ~TempLock() { ReleaseMutex(held_); }
+    TempLock(const TempLock&) = delete;
+    TempLock& operator=(const TempLock&) = delete;
+
+private:
+    HANDLE held_;
+};
+
+XlfExcel& XlfExcel::Current()
+{
+    if (current == nullptr) {
+        current = new XlfExcel();
+        current->LoadCallbacks();
+    }
+    return *current;
+}
+
+void XlfExcel::DeleteCurrent()
+{
+    delete current;
+}
+
+XlfExcel::XlfExcel() : library_(new HostLibrary()) {}
+
+XlfExcel::~XlfExcel()
+{
+    try {
+        ReleaseTemp(true);
+    } catch (const std::runtime_error&) {
+        // Without the lock the blocks are still freed with the object; a destructor must not throw.
+    }
+    library_.reset();
+    if (current == this)
+        current = nullptr;
+    if (tempMutex_ != nullptr)
+        CloseHandle(tempMutex_);
+}
+
+void XlfExcel::LoadCallbacks()
+{
+    // A failed load leaves no entry points behind, so calls are refused rather than misdirected.
+    excel4 = nullptr;
+    excel4v = nullptr;
+    const HMODULE module = LoadLibraryA("XLCALL32.DLL");
+    if (module == nullptr)
+        throw std::runtime_error("Could not load library XLCALL32.DLL");
+    const auto loadedExcel4 = EntryPoint<Excel4Function>(module, "Excel4");
+    if (loadedExcel4 == nullptr)
+        throw std::runtime_error("Could not get address of Excel4 callback");
+    const auto loadedExcel4v = EntryPoint<Excel4vFunction>(module, "Excel4v");
+    if (loadedExcel4v == nullptr)
+        throw std::runtime_error("Could not get address of Excel4v callback");
+    excel4 = loadedExcel4;
+    excel4v = loadedExcel4v;
+
+    excel12_ = DetectExcel12();
+    operTypeCode_ = excel12_ ? "Q" : "P";
+    xloperTypeCode_ = excel12_ ? "U" : "R";
+    wideStringTypeCode_ = excel12_ ? "C%" : "C";
+    library_->module = module;
+}
+
+bool XlfExcel::IsExcel12() const
+{
+    return excel12_;
+}
+
+int XlfExcel::CallHostv(int xlfn, void* result, int count, void* const argv[])
+{
+    if (count < 0 || count > maxArguments || (count > 0 && argv == nullptr))
+        return xlretInvCount;
+    if (excel12_) {
+        auto records = TypedArguments<XLOPER12>(count, argv);
+        return CallExcel12v(xlfn, static_cast<XLOPER12*>(result), count, records.data());
+    }
+    auto records = TypedArguments<XLOPER>(count, argv);
+    return CallExcel4v(xlfn, static_cast<XLOPER*>(result), count, records.data());
+}
+
+int XlfExcel::CallExcel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[])
+{
+    if (library_->module == nullptr)
+        return xlretFailed;
+    return MarkHostOwned(excel4v(xlfn, result, count, argv), result);
+}
+
+int XlfExcel::CallExcel12v(int xlfn, XLOPER12* result, int count, XLOPER12* argv[])
+{
+    if (library_->module == nullptr)
+        return xlretFailed;
+    // Looked up again while missing: an Excel 12 host exports it from its main program.
+    if (mdCallBack12 == nullptr) {
+        mdCallBack12 = EntryPoint<MdCallBack12Function>(GetModuleHandleA(nullptr), "MdCallBack12");
+    }
+    if (mdCallBack12 == nullptr)
+        return xlretFailed;
+    return MarkHostOwned(mdCallBack12(xlfn, count, argv, result), result);
+}
+
+bool XlfExcel::InFunctionWizard() const
+{
+    if (library_->module == nullptr)
+        return false;
+    XLOPER window{};
+    if (excel4(xlGetHwnd, &window, 0) != xlretSuccess || window.xltype != xltypeInt)
+        return false;
+    WizardSearch search{static_cast<WORD>(window.val.w), false};
+    EnumWindows(FindWizardWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+namespace {
+
+std::uint64_t GrownSize(std::uint64_t size)
+{
+    return size + size / 2;  // size × 1.5, truncated
+}
+
+}  // namespace
+
+void* XlfExcel::TempAlloc(std::size_t bytes)
+{
+    TempLock lock(tempMutex_);
+    if (blocks_.empty())
+        PushTempBlock(firstTempBlockSize);
+    // Growth follows the front block, not the request. Find where it ends before adding blocks,
+    // so that a request no 32-bit block can hold adds none. A request fits strictly inside.
+    std::uint64_t size = blocks_.front().size;
+    std::uint64_t used = offset_;
+    while (bytes >= size - used) {
+        size = GrownSize(size);
+        used = 0;
+        if (size > UINT32_MAX)
+            throw std::bad_alloc();
+    }
+    while (bytes >= std::uint64_t{blocks_.front().size} - offset_)
+        PushTempBlock(static_cast<std::uint32_t>(GrownSize(blocks_.front().size)));
+    unsigned char* const start = blocks_.front().start.get() + offset_;
+    offset_ += static_cast<std::uint32_t>(bytes);
+    return start;
+}
+
+void XlfExcel::PushTempBlock(std::uint32_t size)
+{
+    blocks_.push_front(TempBlock{size, std::unique_ptr<unsigned char[]>(new unsigned char[size])});
+    offset_ = 0;
+}
+
+void XlfExcel::ReleaseTemp(bool all)
+{
+    TempLock lock(tempMutex_);
+    const std::size_t kept = all ? 0 : 1;
+    while (blocks_.size() > kept)
+        blocks_.pop_back();
+    offset_ = 0;
+}
+
+std::vector<XlfExcel::TempBlockView> XlfExcel::TempBlocks() const
+{
+    std::vector<TempBlockView> views;
+    for (const TempBlock& block : blocks_)
+        views.push_back(TempBlockView{block.size, block.start.get()});
+    return views;
+}
+
+std::string XlfExcel::OperTypeCode() const
+{
+    return operTypeCode_;
+}
+
+std::string XlfExcel::XloperTypeCode() const
+{
+    return xloperTypeCode_;
+}
+
+std::string XlfExcel::WideStringTypeCode() const
+{
+    return wideStringTypeCode_;
+}
+
+}  // namespace zep

@@ -1,0 +1,107 @@
+#ifndef SRC_XLFEXCEL_H
+#define SRC_XLFEXCEL_H
+
+#include "XlCall.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace zep {
+
+// Marks a record whose memory Excel allocated in the result of a call: whoever releases the
+// record must give it back with xlFree. Lies outside every type and flag bit Excel defines.
+constexpr std::uint32_t xlbitHostOwned = 0x8000;
+
+// The add-in's one connection to Excel: finds Excel's entry points, tells Excel 4 from Excel 12,
+// carries every call into Excel, recognises calls from the function wizard and hands out the
+// temporary memory that values passed to Excel live in.
+class XlfExcel {
+public:
+    // Creates the connection and loads Excel's entry points on first use. A failed load throws
+    // std::runtime_error; the connection then stays current without entry points, and every call
+    // into Excel returns xlretFailed.
+    static XlfExcel& Current();
+    // Deletes the current connection if there is one; never creates one.
+    static void DeleteCurrent();
+
+    XlfExcel(const XlfExcel&) = delete;
+    XlfExcel& operator=(const XlfExcel&) = delete;
+    ~XlfExcel();
+
+    bool IsExcel12() const;
+
+    // Calls Excel through the entry of the detected version; argv holds XLOPER or XLOPER12
+    // pointers to match. The return code is passed back unchanged.
+    int CallHostv(int xlfn, void* result, int count, void* const argv[]);
+    template <typename... Records>
+    int CallHost(int xlfn, void* result, Records*... args);
+
+    // Calls Excel4v / the Excel 12 entry. A successful result holding text, a reference, an array
+    // or big data gets xlbitHostOwned. A missing entry point gives xlretFailed.
+    int CallExcel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[]);
+    int CallExcel12v(int xlfn, XLOPER12* result, int count, XLOPER12* argv[]);
+
+    // True while a function-wizard window of this Excel is open.
+    bool InFunctionWizard() const;
+
+    // Bump allocation from the newest block, valid until the next ReleaseTemp. Blocks grow by
+    // half of the newest one's size; a request no 32-bit block could hold throws std::bad_alloc.
+    void* TempAlloc(std::size_t bytes);
+    // Keeps only the newest block (all = false) or none, and hands memory out from its start.
+    void ReleaseTemp(bool all);
+
+    // One block of temporary memory; TempBlocks() lists them newest first.
+    struct TempBlockView {
+        std::uint32_t size;
+        const void* start;
+    };
+    std::vector<TempBlockView> TempBlocks() const;
+
+    // Registration type codes of the detected version: "P"/"Q", "R"/"U", "C"/"C%".
+    std::string OperTypeCode() const;
+    std::string XloperTypeCode() const;
+    std::string WideStringTypeCode() const;
+
+private:
+    struct TempBlock {
+        std::uint32_t size;
+        std::unique_ptr<unsigned char[]> start;
+    };
+    struct HostLibrary;
+    class TempLock;
+
+    XlfExcel();
+    void LoadCallbacks();
+    // Adds a block at the front; the caller holds the lock.
+    void PushTempBlock(std::uint32_t size);
+
+    std::deque<TempBlock> blocks_;  // newest at the front
+    std::uint32_t offset_ = 0;
+    std::unique_ptr<HostLibrary> library_;
+    bool excel12_ = false;
+    std::string operTypeCode_;
+    std::string xloperTypeCode_;
+    std::string wideStringTypeCode_;
+    void* tempMutex_ = nullptr;  // the handle of "zep_mutex", opened on first use
+};
+
+template <typename... Records>
+int XlfExcel::CallHost(int xlfn, void* result, Records*... args)
+{
+    // Records of the other layout would be read past their end by Excel.
+    constexpr bool anyExcel4 = (std::is_same<Records, XLOPER>::value || ...);
+    constexpr bool anyExcel12 = (std::is_same<Records, XLOPER12>::value || ...);
+    if (IsExcel12() ? anyExcel4 : anyExcel12)
+        return xlretInvXloper;
+    void* const argv[] = {static_cast<void*>(args)..., nullptr};  // never empty, even without arguments
+    return CallHostv(xlfn, result, static_cast<int>(sizeof...(Records)), argv);
+}
+
+}  // namespace zep
+
+#endif
