@@ -241,7 +241,8 @@ std::vector<CallRecord> ExcelStandIn::callsTo(int function) const {
 
 std::optional<std::u16string> ExcelStandIn::statusBar() const {
     if (statusLog_.empty() || !statusLog_.back().shown) return std::nullopt;
-    return statusLog_.back().text;
+    const std::u16string& text = statusLog_.back().text;
+    return text.substr(0, text.find(u'\0'));
 }
 
 void ExcelStandIn::report(std::ostream& out) const {

@@ -87,7 +87,8 @@ public:
     std::vector<CallRecord> callsTo(int function) const;
     void clearCalls() { calls_.clear(); }
     const std::vector<StatusEntry>& statusLog() const { return statusLog_; }
-    // The text the status bar shows now; nothing when it is Excel's own.
+    // The log keeps each text exactly as sent; the status bar shows it up to any zero unit (an
+    // Excel 4 text may count its closing zero). Nothing when the status bar is Excel's own.
     std::optional<std::u16string> statusBar() const;
     const FunctionRegistry& registry() const { return registry_; }
     const FaultLog& faults() const { return faults_; }

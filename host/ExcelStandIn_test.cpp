@@ -193,6 +193,22 @@ TEST(FunctionRegistry, RefusesWhatThatExcelWouldRefuse) {
     EXPECT_EQ(registerThrough4(host, registration("xlmtrx_Invert", "PPB!", 1, {})).kind(), Kind::Number);
 }
 
+TEST(FunctionRegistry, TextsCountingTheirClosingZeroReadAsCStrings) {
+    ExcelStandIn host("11.0");
+    std::vector<Value> values = registration("xlmtrx_Invert", "PP", 1, {" Matrix to be inverted . "});
+    for (Value& value : values)
+        if (value.kind() == Kind::Text) value = Value::text(value.narrowText() + std::string(1, '\0'));
+    EXPECT_EQ(registerThrough4(host, values).kind(), Kind::Number);
+    const Registration& recorded = host.registry().registrations().back();
+    EXPECT_EQ(recorded.arguments, values);
+    EXPECT_EQ(recorded.procedure(), "xlmtrx_Invert");
+    EXPECT_EQ(recorded.argumentHelp(0), " Matrix to be inverted . ");
+    Arguments4 show{Value::boolean(true), Value::text(std::string("Done\0", 5))};
+    ASSERT_EQ(host.excel4(Entry::Direct, xlcMessage, nullptr, 2, show.pointers()), xlretSuccess);
+    EXPECT_EQ(host.statusBar(), std::u16string(u"Done"));
+    EXPECT_EQ(host.statusLog().back().text, std::u16string(u"Done", 5));
+}
+
 TEST(FunctionRegistry, TypeTextsFollowTheVersion) {
     EXPECT_EQ(typeTextProblem("QQ", 12), std::nullopt);
     EXPECT_EQ(typeTextProblem("QUC%B!$", 12), std::nullopt);

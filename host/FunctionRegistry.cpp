@@ -26,7 +26,10 @@ std::optional<double> numberOf(const Value& value) {
 
 std::string Registration::text(std::size_t index) const {
     if (index >= arguments.size() || arguments[index].kind() != Kind::Text) return std::string();
-    return arguments[index].narrowText();
+    // Excel hands these texts on as C strings: an Excel 4 text whose count includes a closing
+    // zero byte reads as the text before it.
+    const std::string text = arguments[index].narrowText();
+    return text.substr(0, text.find('\0'));
 }
 
 std::optional<double> Registration::macroType() const {
@@ -57,7 +60,7 @@ std::optional<std::string> typeTextProblem(const std::string& typeText, int majo
             ++codes;
             continue;
         }
-        if (std::strchr(excel12Codes, c) != nullptr && c != '\0') {
+        if (c != '\0' && std::strchr(excel12Codes, c) != nullptr) {
             if (majorVersion < 12) return std::string("type code '") + c + "' needs Excel 12 or newer";
         } else if (c == '\0' || std::strchr(classicCodes, c) == nullptr) {
             return std::string("unknown type code '") + c + "'";
@@ -70,7 +73,8 @@ std::optional<std::string> typeTextProblem(const std::string& typeText, int majo
     return std::nullopt;
 }
 
-std::string FunctionRegistry::rejectionOf(const std::vector<Value>& arguments, const Rules& rules) const {
+std::string FunctionRegistry::rejectionOf(const Registration& registration, const Rules& rules) const {
+    const std::vector<Value>& arguments = registration.arguments;
     if (arguments.size() < 3) return "fewer than three arguments";
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (i == 5) {
@@ -81,18 +85,18 @@ std::string FunctionRegistry::rejectionOf(const std::vector<Value>& arguments, c
             return "argument " + std::to_string(i + 1) + " is " + describe(arguments[i]) + ", not a text";
         }
     }
-    const std::string module = arguments[0].narrowText();
+    const std::string module = registration.module();
     if (!sameIgnoringCase(module, rules.addInPath)) return "module " + module + " is not the loaded add-in";
-    const std::string procedure = arguments[1].narrowText();
+    const std::string procedure = registration.procedure();
     if (rules.exportExists && !rules.exportExists(procedure)) return "the add-in exports no " + procedure;
-    if (const auto problem = typeTextProblem(arguments[2].narrowText(), rules.majorVersion))
-        return "type text " + arguments[2].narrowText() + ": " + *problem;
+    if (const auto problem = typeTextProblem(registration.typeText(), rules.majorVersion))
+        return "type text " + registration.typeText() + ": " + *problem;
     return std::string();
 }
 
 Value FunctionRegistry::registerFunction(std::vector<Value> arguments, Layout layout, const Rules& rules) {
     Registration registration{std::move(arguments), layout, std::nullopt, std::string(), false};
-    registration.rejection = rejectionOf(registration.arguments, rules);
+    registration.rejection = rejectionOf(registration, rules);
     if (!registration.rejection.empty()) {
         registrations_.push_back(std::move(registration));
         return Value::error(xlerrValue);

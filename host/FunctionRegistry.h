@@ -24,7 +24,7 @@ struct Registration {
     bool active = false;           // accepted and not unregistered since
 
     bool accepted() const { return id.has_value(); }
-    // Argument `index` (0-based) as narrow text; empty when it is no text.
+    // Argument `index` (0-based) as narrow text up to any zero byte; empty when it is no text.
     std::string text(std::size_t index) const;
     std::string module() const { return text(0); }
     std::string procedure() const { return text(1); }
@@ -62,7 +62,7 @@ public:
     bool isActive(double id) const;
 
 private:
-    std::string rejectionOf(const std::vector<Value>& arguments, const Rules& rules) const;
+    std::string rejectionOf(const Registration& registration, const Rules& rules) const;
 
     std::vector<Registration> registrations_;
     double nextId_ = 176128.0;
