@@ -1,0 +1,587 @@
+#include "XlfOperImplLayout.h"
+
+#include "Win32StreamBuf.h"
+#include "XlfException.h"
+#include "XlfExcel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+namespace zep {
+
+namespace {
+
+const char* const kNotAnArray = "attempt to perform an xltypeMulti operation on a value of type ";
+const char* const kNotAnElement = "attempt to set a matrix element to a value of type ";
+const char* const kNoCellKind = "cell contains neither number nor string nor boolean nor empty";
+
+// count x size bytes, or std::bad_alloc when that is more than this machine can address.
+std::size_t ByteCount(std::uint64_t count, std::size_t size) {
+    if (count > SIZE_MAX / size) throw std::bad_alloc();
+    return static_cast<std::size_t>(count * size);
+}
+
+// Temporary memory at the given alignment: the host connection's blocks are handed out
+// byte by byte, so a text body can leave the next carve-out misaligned.
+void* Carve(std::size_t bytes, std::size_t alignment) {
+    if (bytes > SIZE_MAX - alignment) throw std::bad_alloc();
+    auto address = reinterpret_cast<std::uintptr_t>(XlfExcel::Current().TempAlloc(bytes + alignment - 1));
+    address = (address + alignment - 1) & ~std::uintptr_t{alignment - 1};
+    return reinterpret_cast<void*>(address);
+}
+
+// count records, cleared so that nothing left in reused temporary memory reaches Excel, and
+// typed xltypeNil.
+template <class Record>
+Record* NewRecords(std::uint64_t count) {
+    auto* records = static_cast<Record*>(Carve(ByteCount(count, sizeof(Record)), alignof(Record)));
+    std::memset(static_cast<void*>(records), 0, static_cast<std::size_t>(count) * sizeof(Record));
+    for (std::uint64_t i = 0; i < count; ++i) records[i].xltype = xltypeNil;
+    return records;
+}
+
+// A CellMatrix that memory can hold; a reference to a whole sheet cannot be one.
+CellMatrix NewCellMatrix(std::uint32_t rows, std::uint32_t columns) {
+    if (ByteCount(std::uint64_t{rows} * columns, sizeof(MatrixCell)) > static_cast<std::size_t>(PTRDIFF_MAX))
+        throw std::bad_alloc();
+    return CellMatrix(rows, columns);
+}
+
+std::size_t VectorPosition(std::size_t row, std::size_t column, std::size_t rows, std::size_t columns,
+                           VectorPolicy policy) {
+    return policy == RowByRow ? row * columns + column : column * rows + row;
+}
+
+bool VectorShapeAccepted(std::uint32_t rows, std::uint32_t columns, VectorPolicy policy) {
+    return policy != VectorOnly || rows == 1 || columns == 1;
+}
+
+// The low 16 bits of the number truncated toward zero. fmod is exact, so no step can
+// overflow; a number without an integer part (NaN, infinity) gives 0, as x86's conversion does.
+std::int16_t LowShortOf(double number) {
+    if (!std::isfinite(number)) return 0;
+    const auto low = static_cast<std::int32_t>(std::fmod(std::trunc(number), 65536.0));
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(low));
+}
+
+}  // namespace
+
+template <class Layout>
+typename XlfOperImplLayout<Layout>::Text XlfOperImplLayout<Layout>::TextOf(const Record& record) {
+    const Unit* body = record.val.str;
+    if (body == nullptr) return Text();
+    using Count = std::make_unsigned_t<Unit>;
+    return Text(body + 1, static_cast<Count>(body[0]));
+}
+
+template <class Layout>
+std::optional<MatrixCell> XlfOperImplLayout<Layout>::CellOf(const Record& record) {
+    switch (record.xltype) {
+        case xltypeNum: return MatrixCell(record.val.num);
+        case xltypeStr: return MatrixCell(std::basic_string<Unit>(TextOf(record)));
+        case xltypeBool: return MatrixCell(record.val.xbool != 0);
+        case xltypeErr: return MatrixCell(static_cast<std::uint32_t>(record.val.err), true);
+        case xltypeMissing:
+        case xltypeNil: return MatrixCell();
+        default: return std::nullopt;
+    }
+}
+
+template <class Layout>
+typename XlfOperImplLayout<Layout>::Unit* XlfOperImplLayout<Layout>::NewTextBody(Record& record, std::size_t count) {
+    auto* body = static_cast<Unit*>(Carve(ByteCount(std::uint64_t{count} + 1, sizeof(Unit)), alignof(Unit)));
+    body[0] = static_cast<Unit>(count);
+    record.val.str = body;
+    record.xltype = xltypeStr;
+    return body;
+}
+
+template <class Layout>
+const char* XlfOperImplLayout<Layout>::NewCString(std::string_view text) {
+    auto* copy = static_cast<char*>(Carve(ByteCount(std::uint64_t{text.size()} + 1, 1), 1));
+    std::copy(text.begin(), text.end(), copy);
+    copy[text.size()] = '\0';
+    return copy;
+}
+
+template <class Layout>
+std::size_t XlfOperImplLayout<Layout>::CutBetweenCharacters(const XCHAR* units, std::size_t length, std::size_t limit) {
+    if (length <= limit) return length;
+    const bool splitsPair = limit > 0 && units[limit - 1] >= 0xD800 && units[limit - 1] < 0xDC00;
+    return splitsPair ? limit - 1 : limit;
+}
+
+template <class Layout>
+typename XlfOperImplLayout<Layout>::Record& XlfOperImplLayout<Layout>::RequireMulti(const XlfOper& h) const {
+    Record& record = *RecordPtr(h);
+    if ((record.xltype & xltypeMulti) == 0) throw XlfException(kNotAnArray + std::to_string(record.xltype));
+    return record;
+}
+
+// ---- memory and pointers
+
+template <class Layout>
+void XlfOperImplLayout<Layout>::Release(XlfOper& h) const {
+    Record* record = RecordPtr(h);
+    if (record == nullptr || (record->xltype & xlbitHostOwned) == 0) return;
+    record->xltype = static_cast<decltype(record->xltype)>(record->xltype & ~xlbitHostOwned);
+    FreeThroughExcel(h);
+}
+
+template <class Layout>
+void XlfOperImplLayout<Layout>::FreeThroughExcel(XlfOper& h) const {
+    void* const argv[] = {RecordOf(h)};
+    if (XlfExcel::Current().CallHostv(xlFree, nullptr, 1, argv) != xlretSuccess)
+        DiagnosticLine(Layout::unitName, Layout::freeFailedLine) << "Call to xlFree failed" << std::endl;
+}
+
+template <class Layout>
+void XlfOperImplLayout<Layout>::Copy(XlfOper& target, const XlfOper& source) const {
+    SetRecordOf(target, RecordOf(source));
+}
+
+template <class Layout>
+XlfOper XlfOperImplLayout<Layout>::Element(const XlfOper& h, std::uint32_t row, std::uint32_t column) const {
+    const Record& array = RequireMulti(h);
+    const std::size_t columns = static_cast<std::uint32_t>(array.val.array.columns);
+    return XlfOper(static_cast<void*>(array.val.array.lparray + row * columns + column));
+}
+
+template <class Layout>
+void* XlfOperImplLayout<Layout>::Pointer(const XlfOper& h) const {
+    return RecordOf(h);
+}
+
+template <class Layout>
+void* XlfOperImplLayout<Layout>::RawPointer(const XlfOper& h) const {
+    return RecordOf(h);
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::Attach(XlfOper& h, void* record) const {
+    SetRecordOf(h, record);
+    return h;
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::Allocate(XlfOper& h) const {
+    SetRecordOf(h, NewRecords<Record>(1));
+    return xlretSuccess;
+}
+
+template <class Layout>
+std::uint32_t XlfOperImplLayout<Layout>::Type(const XlfOper& h) const {
+    const Record* record = RecordPtr(h);
+    return record == nullptr ? 0 : record->xltype;
+}
+
+// ---- type tests
+
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsMissing(const XlfOper& h) const { return (Type(h) & xltypeMissing) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsError(const XlfOper& h) const { return (Type(h) & xltypeErr) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsRef(const XlfOper& h) const { return (Type(h) & xltypeRef) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsSRef(const XlfOper& h) const { return (Type(h) & xltypeSRef) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsMulti(const XlfOper& h) const { return (Type(h) & xltypeMulti) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsNumber(const XlfOper& h) const { return (Type(h) & xltypeNum) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsString(const XlfOper& h) const { return (Type(h) & xltypeStr) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsNil(const XlfOper& h) const { return (Type(h) & xltypeNil) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsBool(const XlfOper& h) const { return (Type(h) & xltypeBool) != 0; }
+template <class Layout>
+bool XlfOperImplLayout<Layout>::IsInt(const XlfOper& h) const { return (Type(h) & xltypeInt) != 0; }
+
+// ---- scalar setters: each leaves a handle without a record as it is
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetDouble(XlfOper& h, double number) const {
+    if (Record* record = RecordPtr(h)) {
+        record->val.num = number;
+        record->xltype = xltypeNum;
+    }
+    return h;
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetBool(XlfOper& h, bool value) const {
+    if (Record* record = RecordPtr(h)) {
+        record->val.xbool = value ? 1 : 0;
+        record->xltype = xltypeBool;
+    }
+    return h;
+}
+
+// 16-bit values: integers and SetWord's codes widen with their sign into Excel 12's 32-bit
+// fields, SetError's codes without.
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetInt(XlfOper& h, std::int16_t value) const {
+    if (Record* record = RecordPtr(h)) {
+        record->val.w = value;
+        record->xltype = xltypeInt;
+    }
+    return h;
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetWord(XlfOper& h, std::int16_t value, bool isError) const {
+    if (!isError) return SetInt(h, value);
+    if (Record* record = RecordPtr(h)) {
+        record->val.err = static_cast<decltype(record->val.err)>(value);
+        record->xltype = xltypeErr;
+    }
+    return h;
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetError(XlfOper& h, std::uint16_t code) const {
+    if (Record* record = RecordPtr(h)) {
+        record->val.err = static_cast<decltype(record->val.err)>(code);
+        record->xltype = xltypeErr;
+    }
+    return h;
+}
+
+// ---- references
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetRangeRef(XlfOper& h, const XlfRangeRef& range) const {
+    Record* record = RecordPtr(h);
+    if (record == nullptr) return h;
+    const std::int64_t bounds[4] = {range.FirstRow(), std::int64_t{range.EndRow()} - 1, range.FirstColumn(),
+                                    std::int64_t{range.EndColumn()} - 1};
+    const std::int64_t limits[4] = {Layout::maxReferenceRow, Layout::maxReferenceRow, Layout::maxReferenceColumn,
+                                    Layout::maxReferenceColumn};
+    for (int i = 0; i < 4; ++i)
+        if (bounds[i] < Layout::minReferenceIndex || bounds[i] > limits[i])
+            throw std::out_of_range("reference beyond what an Excel value of this version can hold");
+    using List = typename Layout::ReferenceList;
+    auto* list = static_cast<List*>(Carve(sizeof(List), alignof(List)));
+    std::memset(static_cast<void*>(list), 0, sizeof(List));
+    list->count = 1;
+    auto& area = list->reftbl[0];
+    area.rwFirst = static_cast<decltype(area.rwFirst)>(bounds[0]);
+    area.rwLast = static_cast<decltype(area.rwLast)>(bounds[1]);
+    area.colFirst = static_cast<decltype(area.colFirst)>(bounds[2]);
+    area.colLast = static_cast<decltype(area.colLast)>(bounds[3]);
+    record->val.mref.lpmref = list;
+    record->val.mref.idSheet = static_cast<decltype(record->val.mref.idSheet)>(range.SheetId());
+    record->xltype = xltypeRef;
+    return h;
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetRangeRef(const XlfOper& h, XlfRangeRef& out) const {
+    return ReadAs(h, xltypeRef, xltypeRef, [&out](const Record& record) {
+        const auto* list = record.val.mref.lpmref;
+        if (list == nullptr || list->count == 0) return xlretInvXloper;
+        const auto& area = list->reftbl[0];  // further areas are not read
+        // Excel 4 rows and columns are unsigned; the ends must leave a range of at least one cell
+        // whose one-past ends still fit the 32-bit fields.
+        const std::int64_t firstRow = area.rwFirst, lastRow = area.rwLast;
+        const std::int64_t firstColumn = area.colFirst, lastColumn = area.colLast;
+        if (lastRow < firstRow || lastColumn < firstColumn || lastRow >= INT32_MAX || lastColumn >= INT32_MAX)
+            return xlretInvXloper;
+        out = XlfRangeRef(static_cast<std::int32_t>(firstRow), static_cast<std::int32_t>(firstColumn),
+                          static_cast<std::int32_t>(lastRow), static_cast<std::int32_t>(lastColumn),
+                          static_cast<std::int32_t>(record.val.mref.idSheet));
+        return xlretSuccess;
+    });
+}
+
+// ---- arrays
+
+template <class Layout>
+std::uint32_t XlfOperImplLayout<Layout>::Rows(const XlfOper& h) const {
+    return static_cast<std::uint32_t>(RequireMulti(h).val.array.rows);
+}
+
+template <class Layout>
+std::uint32_t XlfOperImplLayout<Layout>::Columns(const XlfOper& h) const {
+    return static_cast<std::uint32_t>(RequireMulti(h).val.array.columns);
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetMulti(XlfOper& h, std::uint32_t rows, std::uint32_t columns) const {
+    // A count the layout's field cannot hold would silently become another shape.
+    if (rows > Layout::maxArrayCount || columns > Layout::maxArrayCount)
+        throw std::length_error("an Excel value of this version holds arrays of at most " +
+                                std::to_string(Layout::maxArrayCount) + " rows and columns");
+    Record& record = *RecordPtr(h);
+    record.val.array.lparray = NewRecords<Record>(std::uint64_t{rows} * columns);
+    record.val.array.rows = static_cast<decltype(record.val.array.rows)>(rows);
+    record.val.array.columns = static_cast<decltype(record.val.array.columns)>(columns);
+    record.xltype = xltypeMulti;
+    return h;
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetElement(XlfOper& h, std::uint32_t row, std::uint32_t column,
+                                               const XlfOper& value) const {
+    Record& element = *RecordPtr(Element(h, row, column));
+    const Record* source = RecordPtr(value);
+    // The element gets the program's own copy of any body, so it carries no Excel ownership.
+    const std::uint32_t type = source == nullptr ? 0 : (source->xltype & ~xlbitHostOwned);
+    switch (type) {
+        case xltypeNum: element.val.num = source->val.num; break;
+        case xltypeStr: {
+            const Text text = TextOf(*source);
+            std::copy(text.begin(), text.end(), NewTextBody(element, text.size()) + 1);
+            break;
+        }
+        case xltypeBool: element.val.xbool = source->val.xbool; break;
+        case xltypeErr: element.val.err = source->val.err; break;
+        case xltypeInt: element.val.w = source->val.w; break;
+        default: throw XlfException(kNotAnElement + std::to_string(type));
+    }
+    element.xltype = static_cast<decltype(element.xltype)>(type);
+    return h;
+}
+
+// Writes the cell straight into its element through the setters; the element was cleared, so
+// it ends byte for byte as a value built from the cell and copied in would.
+template <class Layout>
+void XlfOperImplLayout<Layout>::WriteCell(XlfOper& element, const MatrixCell& cell) const {
+    if (cell.IsNumber()) {
+        SetDouble(element, cell.Number());
+    } else if (cell.IsString() || (cell.IsWideString() && !Layout::keepsWideCells)) {
+        SetString(element, cell.Text().c_str());
+    } else if (cell.IsWideString()) {
+        SetWideString(element, cell.WideText());
+    } else if (cell.IsBoolean()) {
+        SetBool(element, cell.Boolean());
+    } else if (cell.IsError()) {
+        SetWord(element, static_cast<std::int16_t>(cell.ErrorCode()), true);
+    } else {
+        SetString(element, "");  // an empty cell goes to Excel as an empty text, not a blank
+    }
+}
+
+template <class Layout>
+XlfOper& XlfOperImplLayout<Layout>::SetCellMatrix(XlfOper& h, const CellMatrix& cells) const {
+    if (RecordPtr(h) == nullptr) return h;
+    const std::uint32_t rows = cells.Rows();
+    const std::uint32_t columns = std::min(cells.Columns(), XlfOperImpl::MaxArrayColumns);
+    // Built aside and put in place at the end: a failure leaves h as it was.
+    Record array{};
+    XlfOper arrayHandle(static_cast<void*>(&array));
+    SetMulti(arrayHandle, rows, columns);
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        for (std::uint32_t j = 0; j < columns; ++j) {
+            XlfOper element = Element(arrayHandle, i, j);
+            WriteCell(element, cells.Cell(i, j));
+        }
+    }
+    std::memcpy(static_cast<void*>(RecordPtr(h)), &array, sizeof(Record));
+    return h;
+}
+
+// ---- coercion and scalar reads
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::Coerce(const XlfOper& h, std::int16_t type, XlfOper& result) const {
+    // Excel cannot read the private ownership bit: it gets a copy of such a record without it.
+    void* source = RecordOf(h);
+    Record unmarked{};
+    if ((Type(h) & xlbitHostOwned) != 0) {
+        unmarked = *RecordPtr(h);
+        unmarked.xltype = static_cast<decltype(unmarked.xltype)>(unmarked.xltype & ~xlbitHostOwned);
+        source = &unmarked;
+    }
+    Record wantedType{};  // Excel reads it during the call only
+    wantedType.val.w = type;
+    wantedType.xltype = xltypeInt;
+    void* const argv[] = {source, &wantedType};
+    return XlfExcel::Current().CallHostv(xlCoerce, RecordOf(result), 2, argv);
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetDouble(const XlfOper& h, double& out) const {
+    return ReadAs(h, xltypeInt | xltypeNum, xltypeNum, [&out](const Record& record) {
+        out = (record.xltype & xltypeInt) != 0 ? static_cast<double>(record.val.w) : record.val.num;
+        return xlretSuccess;
+    });
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetShort(const XlfOper& h, std::int16_t& out) const {
+    return ReadAs(h, xltypeNum, xltypeNum, [&out](const Record& record) {
+        out = LowShortOf(record.val.num);
+        return xlretSuccess;
+    });
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetBool(const XlfOper& h, bool& out) const {
+    return ReadAs(h, xltypeBool, xltypeBool, [&out](const Record& record) {
+        out = record.val.xbool != 0;
+        return xlretSuccess;
+    });
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetErrorCode(const XlfOper& h, std::uint16_t& out) const {
+    return ReadAs(h, xltypeErr, xltypeErr, [&out](const Record& record) {
+        out = static_cast<std::uint16_t>(record.val.err);
+        return xlretSuccess;
+    });
+}
+
+// ---- vectors and matrices
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetDoubleVector(const XlfOper& h, NumericVector& out, VectorPolicy policy) const {
+    const std::uint32_t type = Type(h);
+    if (type == xltypeMissing) {
+        out.clear();
+        return xlretSuccess;
+    }
+    if ((type & xltypeNum) != 0) {
+        double number = 0.0;
+        const int code = GetDouble(h, number);
+        if (code == xlretSuccess) out.assign(1, number);
+        return code;
+    }
+    const Record* array = (type & xltypeMulti) != 0 ? RecordPtr(h) : nullptr;
+    XlfRangeRef range;
+    std::uint32_t rows = 0, columns = 0;
+    if (array != nullptr) {
+        rows = Rows(h);
+        columns = Columns(h);
+    } else {
+        const int code = GetRangeRef(h, range);
+        if (code != xlretSuccess) return code;
+        rows = static_cast<std::uint32_t>(range.Rows());
+        columns = static_cast<std::uint32_t>(range.Columns());
+    }
+    if (!VectorShapeAccepted(rows, columns, policy)) return xlretFailed;
+    const std::uint64_t count = std::uint64_t{rows} * columns;
+    if (count > out.max_size()) throw std::bad_alloc();
+    out.assign(static_cast<std::size_t>(count), 0.0);
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        for (std::uint32_t j = 0; j < columns; ++j) {
+            double& target = out[VectorPosition(i, j, rows, columns, policy)];
+            const Record* element = array != nullptr ? array->val.array.lparray + std::size_t{i} * columns + j : nullptr;
+            if (element != nullptr && element->xltype == xltypeNum) {
+                target = element->val.num;
+                continue;
+            }
+            // Anything but a number element is read through Excel: an array element as it is,
+            // a referenced cell through its one-cell reference.
+            const XlfOper value = element != nullptr ? XlfOper(static_cast<void*>(const_cast<Record*>(element)))
+                                                     : range.Cell(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j));
+            const int code = GetDouble(value, target);
+            if (code != xlretSuccess) return code;
+        }
+    }
+    return xlretSuccess;
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetCellMatrix(const XlfOper& h, CellMatrix& out) const {
+    const Record* record = RecordPtr(h);
+    if (record == nullptr) return GetReferencedCells(h, out);  // GetRangeRef reports the missing record
+    if (std::optional<MatrixCell> cell = CellOf(*record)) {
+        out = CellMatrix(1, 1);
+        out.Cell(0, 0) = *cell;
+        return xlretSuccess;
+    }
+    if (record->xltype != xltypeMulti) return GetReferencedCells(h, out);
+    const std::uint32_t rows = Rows(h), columns = Columns(h);
+    out = NewCellMatrix(rows, columns);
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        for (std::uint32_t j = 0; j < columns; ++j) {
+            const Record& element = record->val.array.lparray[std::size_t{i} * columns + j];
+            std::optional<MatrixCell> cell = CellOf(element);
+            if (!cell) throw kNoCellKind;
+            out.Cell(i, j) = std::move(*cell);
+        }
+    }
+    return xlretSuccess;
+}
+
+// A referenced cell's value comes from Excel: its one-cell reference coerced to the value (as an
+// array, which Excel may also answer with a one-element array).
+template <class Layout>
+int XlfOperImplLayout<Layout>::ReadReferencedCell(const XlfOper& cell, MatrixCell& out) const {
+    Record value{};
+    XlfOper result(static_cast<void*>(&value));
+    const int code = Coerce(cell, xltypeMulti, result);
+    if (code != xlretSuccess) return code;
+    const Record* read = &value;
+    if ((value.xltype & xltypeMulti) != 0) {
+        if (value.val.array.rows != 1 || value.val.array.columns != 1) return xlretInvXloper;
+        read = value.val.array.lparray;
+    }
+    const std::uint32_t type = read->xltype & ~xlbitHostOwned;
+    if (type == xltypeStr || type == xltypeSRef) {
+        const char* text = nullptr;
+        const int textCode = GetCString(XlfOper(static_cast<void*>(const_cast<Record*>(read))), text);
+        if (textCode == xlretSuccess) out = MatrixCell(text);
+        return textCode;
+    }
+    if (type == xltypeNum || type == xltypeErr || type == xltypeBool || type == xltypeMissing || type == xltypeNil) {
+        Record plain = *read;
+        plain.xltype = static_cast<decltype(plain.xltype)>(type);
+        out = *CellOf(plain);
+        return xlretSuccess;
+    }
+    return xlretInvXloper;
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetReferencedCells(const XlfOper& h, CellMatrix& out) const {
+    XlfRangeRef range;
+    const int code = GetRangeRef(h, range);
+    if (code != xlretSuccess) return code;
+    const auto rows = static_cast<std::uint32_t>(range.Rows());
+    const auto columns = static_cast<std::uint32_t>(range.Columns());
+    out = NewCellMatrix(rows, columns);
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        for (std::uint32_t j = 0; j < columns; ++j) {
+            const int cellCode =
+                ReadReferencedCell(range.Cell(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j)), out.Cell(i, j));
+            if (cellCode != xlretSuccess) return cellCode;
+        }
+    }
+    return xlretSuccess;
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetMatrix(const XlfOper& h, NumericMatrix& out) const {
+    const std::uint32_t type = Type(h);
+    if (type == xltypeMissing || type == xltypeNil) {
+        out = NumericMatrix(0, 0);
+        return xlretSuccess;
+    }
+    CellMatrix cells(1, 1);
+    const int code = GetCellMatrix(h, cells);
+    if (code != xlretSuccess) return code;
+    out = NumericMatrix(cells.Rows(), cells.Columns());
+    for (std::uint32_t i = 0; i < cells.Rows(); ++i) {
+        for (std::uint32_t j = 0; j < cells.Columns(); ++j) {
+            const MatrixCell& cell = cells.Cell(i, j);
+            if (!cell.IsNumber()) return xlretFailed;
+            out[i][j] = cell.Number();
+        }
+    }
+    return xlretSuccess;
+}
+
+template class XlfOperImplLayout<Excel4Layout>;
+template class XlfOperImplLayout<Excel12Layout>;
+
+}  // namespace zep
