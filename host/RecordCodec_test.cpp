@@ -94,6 +94,9 @@ TEST(RecordCodec, ValuesPrintReadably) {
     EXPECT_EQ(describe(mixedArray), "{1.5, \"ab\", TRUE; #N/A, <nil>, \"\\u00e9\"}");
     EXPECT_EQ(describe(Value::reference(0x10, Area{0, 1, 0, 2})), "Ref(sheet 0x10: R1C1:R2C3)");
     EXPECT_EQ(describe(Value::integer(12)), "int 12");
+    EXPECT_EQ(describe(Value::number(0.1)), "0.1");
+    EXPECT_EQ(describe(Value::number(0.1 + 0.2)), "0.30000000000000004");
+    EXPECT_EQ(describe(Value::number(5e-324)), "4.94065645841247e-324");
 }
 
 }  // namespace

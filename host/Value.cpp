@@ -164,8 +164,16 @@ std::ostream& operator<<(std::ostream& out, const Area& area) {
 std::ostream& operator<<(std::ostream& out, const Value& value) {
     switch (value.kind()) {
         case Kind::Number: {
+            // The short form where it reads back as the same double, all digits where it does not.
             std::ostringstream number;
-            number << std::setprecision(17) << value.number();
+            number << std::setprecision(15) << value.number();
+            std::istringstream readBack(number.str());
+            double shortForm = 0.0;
+            readBack >> shortForm;
+            if (shortForm != value.number() && std::isfinite(value.number())) {
+                number.str(std::string());
+                number << std::setprecision(17) << value.number();
+            }
             return out << number.str();
         }
         case Kind::Text:
