@@ -1,0 +1,84 @@
+#ifndef HOST_SHEETFILE_H
+#define HOST_SHEETFILE_H
+
+// The sheet files xllhost evaluates: plain text, one cell or range per line.
+//
+//   # a comment; blank lines are ignored
+//   A1:B2 = 4, 2; 2, 3            values: ',' between columns, ';' between rows
+//   A3 = 1.5, "text", TRUE, #N/A, , 7   numbers, "texts" ("" for a quote), TRUE/FALSE, errors, blank
+//   A4 = @data.csv                a block read from a CSV file, relative to the sheet's folder
+//   D1 = mtrx_Cholesky(A1:B2)     a formula: function name, arguments in parentheses
+//   D5 = mtrx_Row(A1:B2, 2)       arguments: ranges, numbers, "texts", TRUE/FALSE, errors, or
+//   D6 = mtrx_Row(A1:B2, )        nothing (a missing argument)
+//
+// A target of one cell takes the block's shape from its values; a range must have the values'
+// shape. A formula's target is one cell, from which an array result spills. Cell names are
+// case-insensitive and may carry '$'. In a CSV file a field that is no number, boolean or error is a
+// text, quoted or not, and short rows are padded with blanks. Every cell is given at most once;
+// formulas are evaluated top to bottom, so a formula may not use the cell of a formula below it.
+
+#include "Value.h"
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace xlhost {
+
+// Bad input, with the file and line where it is: what() reads "file:line: message" ("file: message"
+// for line 0, a fault of the whole file).
+class SheetError : public std::runtime_error {
+public:
+    SheetError(const std::string& file, int line, const std::string& message);
+};
+
+// How far a sheet reaches: Excel 12 and newer have 1048576 rows and 16384 columns, older 65536 × 256.
+struct SheetLimits {
+    std::int32_t rows;
+    std::int32_t columns;
+    static SheetLimits forExcel(int majorVersion);
+};
+
+// "A1", "XFD1048576", "A1:B2" (either corner first); 0-based and inclusive.
+std::optional<Area> parseRange(const std::string& text, const SheetLimits& limits);
+std::string cellName(std::int32_t row, std::int32_t column);
+std::string rangeName(const Area& area);
+
+struct FormulaArgument {
+    std::optional<Area> range;  // a range argument; otherwise `literal`
+    Value literal = Value::missing();
+};
+
+struct SheetEntry {
+    int line = 0;
+    Area target;
+    bool isFormula = false;
+    Value values = Value::nil();  // an array holding the block, for a values or CSV line
+    std::string function;         // for a formula
+    std::vector<FormulaArgument> arguments;
+    std::string formulaText;      // as written, for the output
+};
+
+struct SheetFile {
+    std::string path;
+    std::vector<SheetEntry> entries;
+};
+
+// Reads a sheet; `path` names it in messages and is where CSV files are looked for beside.
+// Throws SheetError for every fault of the sheet or a CSV file it names.
+SheetFile parseSheet(std::istream& text, const std::string& path, const SheetLimits& limits);
+SheetFile readSheetFile(const std::string& path, const SheetLimits& limits);
+
+// Sheet and CSV files are UTF-8; Excel's texts are 16-bit units.
+std::u16string fromUtf8(const std::string& bytes);
+std::string toUtf8(const std::u16string& units);
+
+// One CSV file as a block of values (see above); `path` names it in messages.
+Value parseCsv(std::istream& text, const std::string& path);
+
+}  // namespace xlhost
+
+#endif
