@@ -24,6 +24,29 @@ void Report(int code, int* err, const std::string* text) {
         CheckReturnCode(code);
 }
 
+template <class T>
+using Reading = int (XlfOperImpl::*)(const XlfOper&, T&) const;
+
+// One strategy read of h into value, reported without a text.
+template <class T>
+T Converted(const XlfOper& h, Reading<T> read, T value, int* err) {
+    Report((Impl().*read)(h, value), err, nullptr);
+    return value;
+}
+
+// The same, a failing code naming what failed.
+template <class T>
+T Converted(const XlfOper& h, Reading<T> read, T value, int* err, const std::string& text) {
+    Report((Impl().*read)(h, value), err, &text);
+    return value;
+}
+
+NumericVector VectorOf(const XlfOper& h, VectorPolicy policy, int* err, const std::string* text) {
+    NumericVector values;
+    Report(Impl().GetDoubleVector(h, values, policy), err, text);
+    return values;
+}
+
 }  // namespace
 
 XlfOper::XlfOper() : record_(nullptr) {
@@ -87,29 +110,20 @@ XlfOper XlfOper::Error(std::uint16_t code) {
 // ---- conversions
 
 double XlfOper::ReadDouble(int* err) const {
-    double value = 0.0;
-    Report(Impl().GetDouble(*this, value), err, nullptr);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetDouble, 0.0, err);
 }
 
 double XlfOper::ReadDouble(const std::string& name, int* err) const {
-    double value = 0.0;
-    const std::string text = "Conversion to double " + name;
-    Report(Impl().GetDouble(*this, value), err, &text);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetDouble, 0.0, err, "Conversion to double " + name);
 }
 
 NumericVector XlfOper::ReadDoubleVector(VectorPolicy policy, int* err) const {
-    NumericVector values;
-    Report(Impl().GetDoubleVector(*this, values, policy), err, nullptr);
-    return values;
+    return VectorOf(*this, policy, err, nullptr);
 }
 
 NumericVector XlfOper::ReadDoubleVector(const std::string& name, VectorPolicy policy, int* err) const {
-    NumericVector values;
     const std::string text = name + " conversion to double vector";
-    Report(Impl().GetDoubleVector(*this, values, policy), err, &text);
-    return values;
+    return VectorOf(*this, policy, err, &text);
 }
 
 NumericVector XlfOper::ReadArray(VectorPolicy policy, int* err) const {
@@ -121,40 +135,27 @@ NumericVector XlfOper::ReadArray(const std::string& name, VectorPolicy policy, i
 }
 
 std::int16_t XlfOper::ReadShort(int* err) const {
-    std::int16_t value = 0;
-    Report(Impl().GetShort(*this, value), err, nullptr);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetShort, std::int16_t{0}, err);
 }
 
 std::int16_t XlfOper::ReadShort(const std::string& name, int* err) const {
-    std::int16_t value = 0;
-    const std::string text = name + " conversion to short failed";
-    Report(Impl().GetShort(*this, value), err, &text);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetShort, std::int16_t{0}, err, name + " conversion to short failed");
 }
 
 bool XlfOper::ReadBool(int* err) const {
-    bool value = false;
-    Report(Impl().GetBool(*this, value), err, nullptr);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetBool, false, err);
 }
 
 bool XlfOper::ReadBool(const std::string& name, int* err) const {
-    bool value = false;
-    const std::string text = name + " conversion to bool failed";
-    Report(Impl().GetBool(*this, value), err, &text);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetBool, false, err, name + " conversion to bool failed");
 }
 
 NumericMatrix XlfOper::ReadMatrix(int* err) const {
-    return ReadMatrix(std::string(), err);
+    return ReadMatrix(std::string(), err);  // the text, without a name, still says what failed
 }
 
 NumericMatrix XlfOper::ReadMatrix(const std::string& name, int* err) const {
-    NumericMatrix value(0, 0);
-    const std::string text = name + " conversion to matrix failed";
-    Report(Impl().GetMatrix(*this, value), err, &text);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetMatrix, NumericMatrix(0, 0), err, name + " conversion to matrix failed");
 }
 
 CellMatrix XlfOper::ReadCellMatrix(int* err) const {
@@ -162,41 +163,27 @@ CellMatrix XlfOper::ReadCellMatrix(int* err) const {
 }
 
 CellMatrix XlfOper::ReadCellMatrix(const std::string& name, int* err) const {
-    CellMatrix value(1, 1);
-    const std::string text = name + " conversion to cell matrix failed";
-    Report(Impl().GetCellMatrix(*this, value), err, &text);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetCellMatrix, CellMatrix(1, 1), err, name + " conversion to cell matrix failed");
 }
 
 const char* XlfOper::ReadCString(int* err) const {
-    const char* value = nullptr;
-    Report(Impl().GetCString(*this, value), err, nullptr);
-    return value;
+    return Converted<const char*>(*this, &XlfOperImpl::GetCString, nullptr, err);
 }
 
 const char* XlfOper::ReadCString(const std::string& name, int* err) const {
-    const char* value = nullptr;
-    const std::string text = name + " conversion to char* failed";
-    Report(Impl().GetCString(*this, value), err, &text);
-    return value;
+    return Converted<const char*>(*this, &XlfOperImpl::GetCString, nullptr, err, name + " conversion to char* failed");
 }
 
 WideString XlfOper::ReadWString(int* err) const {
-    WideString value;
-    Report(Impl().GetWString(*this, value), err, nullptr);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetWString, WideString(), err);
 }
 
 XlfRangeRef XlfOper::ReadRangeRef(int* err) const {
-    XlfRangeRef value;
-    Report(Impl().GetRangeRef(*this, value), err, nullptr);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetRangeRef, XlfRangeRef(), err);
 }
 
 std::uint16_t XlfOper::ReadErrorCode(int* err) const {
-    std::uint16_t value = 0;
-    Report(Impl().GetErrorCode(*this, value), err, nullptr);
-    return value;
+    return Converted(*this, &XlfOperImpl::GetErrorCode, std::uint16_t{0}, err);
 }
 
 // ---- setters and accessors

@@ -182,29 +182,6 @@ std::uint32_t XlfOperImplLayout<Layout>::Type(const XlfOper& h) const {
     return record == nullptr ? 0 : record->xltype;
 }
 
-// ---- type tests
-
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsMissing(const XlfOper& h) const { return (Type(h) & xltypeMissing) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsError(const XlfOper& h) const { return (Type(h) & xltypeErr) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsRef(const XlfOper& h) const { return (Type(h) & xltypeRef) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsSRef(const XlfOper& h) const { return (Type(h) & xltypeSRef) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsMulti(const XlfOper& h) const { return (Type(h) & xltypeMulti) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsNumber(const XlfOper& h) const { return (Type(h) & xltypeNum) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsString(const XlfOper& h) const { return (Type(h) & xltypeStr) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsNil(const XlfOper& h) const { return (Type(h) & xltypeNil) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsBool(const XlfOper& h) const { return (Type(h) & xltypeBool) != 0; }
-template <class Layout>
-bool XlfOperImplLayout<Layout>::IsInt(const XlfOper& h) const { return (Type(h) & xltypeInt) != 0; }
-
 // ---- scalar setters: each leaves a handle without a record as it is
 
 template <class Layout>

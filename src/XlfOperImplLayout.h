@@ -52,16 +52,16 @@ public:
     void Copy(XlfOper& target, const XlfOper& source) const override;
     XlfOper Element(const XlfOper& h, std::uint32_t row, std::uint32_t column) const override;
     void* Pointer(const XlfOper& h) const override;
-    bool IsMissing(const XlfOper& h) const override;
-    bool IsError(const XlfOper& h) const override;
-    bool IsRef(const XlfOper& h) const override;
-    bool IsSRef(const XlfOper& h) const override;
-    bool IsMulti(const XlfOper& h) const override;
-    bool IsNumber(const XlfOper& h) const override;
-    bool IsString(const XlfOper& h) const override;
-    bool IsNil(const XlfOper& h) const override;
-    bool IsBool(const XlfOper& h) const override;
-    bool IsInt(const XlfOper& h) const override;
+    bool IsMissing(const XlfOper& h) const override { return (Type(h) & xltypeMissing) != 0; }
+    bool IsError(const XlfOper& h) const override { return (Type(h) & xltypeErr) != 0; }
+    bool IsRef(const XlfOper& h) const override { return (Type(h) & xltypeRef) != 0; }
+    bool IsSRef(const XlfOper& h) const override { return (Type(h) & xltypeSRef) != 0; }
+    bool IsMulti(const XlfOper& h) const override { return (Type(h) & xltypeMulti) != 0; }
+    bool IsNumber(const XlfOper& h) const override { return (Type(h) & xltypeNum) != 0; }
+    bool IsString(const XlfOper& h) const override { return (Type(h) & xltypeStr) != 0; }
+    bool IsNil(const XlfOper& h) const override { return (Type(h) & xltypeNil) != 0; }
+    bool IsBool(const XlfOper& h) const override { return (Type(h) & xltypeBool) != 0; }
+    bool IsInt(const XlfOper& h) const override { return (Type(h) & xltypeInt) != 0; }
     std::uint32_t Rows(const XlfOper& h) const override;
     std::uint32_t Columns(const XlfOper& h) const override;
     void* RawPointer(const XlfOper& h) const override;
