@@ -231,6 +231,16 @@ std::uint64_t GrownSize(std::uint64_t size)
     return size + size / 2;  // size × 1.5, truncated
 }
 
+// Every allocation starts on an 8-byte boundary: records hold doubles and pointers, and a text
+// body of odd length must not misalign the record carved out after it. Excel never sees where
+// in a block a record lies, only the record.
+constexpr std::uint64_t allocationAlignment = 8;
+
+std::uint64_t AlignedOffset(std::uint64_t offset)
+{
+    return (offset + allocationAlignment - 1) & ~(allocationAlignment - 1);
+}
+
 }  // namespace
 
 void* XlfExcel::TempAlloc(std::size_t bytes)
@@ -241,18 +251,20 @@ void* XlfExcel::TempAlloc(std::size_t bytes)
     // Growth follows the front block, not the request. Find where it ends before adding blocks,
     // so that a request no 32-bit block can hold adds none. A request fits strictly inside.
     std::uint64_t size = blocks_.front().size;
-    std::uint64_t used = offset_;
-    while (bytes >= size - used) {
+    std::uint64_t used = AlignedOffset(offset_);
+    while (used >= size || bytes >= size - used) {
         size = GrownSize(size);
         used = 0;
         if (size > UINT32_MAX)
             throw std::bad_alloc();
     }
-    while (bytes >= std::uint64_t{blocks_.front().size} - offset_)
+    std::uint64_t start = AlignedOffset(offset_);
+    while (start >= blocks_.front().size || bytes >= blocks_.front().size - start) {
         PushTempBlock(static_cast<std::uint32_t>(GrownSize(blocks_.front().size)));
-    unsigned char* const start = blocks_.front().start.get() + offset_;
-    offset_ += static_cast<std::uint32_t>(bytes);
-    return start;
+        start = 0;
+    }
+    offset_ = static_cast<std::uint32_t>(start + bytes);
+    return blocks_.front().start.get() + start;
 }
 
 void XlfExcel::PushTempBlock(std::uint32_t size)

@@ -100,7 +100,7 @@ TEST_F(ConnectionWithoutExcel, SmallRequestsFollowEachOtherInTheFirstBlock)
     ASSERT_EQ(1u, blocks.size());
     EXPECT_EQ(8192u, blocks[0].size);
     EXPECT_EQ(blocks[0].start, first);
-    EXPECT_EQ(Address(first) + 100, Address(second));
+    EXPECT_EQ(Address(first) + 104, Address(second)) << "each allocation starts 8-byte aligned";
 }
 
 TEST_F(ConnectionWithoutExcel, RequestEndingExactlyAtTheBlockEndTakesANewBlock)
@@ -113,14 +113,14 @@ TEST_F(ConnectionWithoutExcel, RequestEndingExactlyAtTheBlockEndTakesANewBlock)
     EXPECT_EQ(8192u, blocks[1].size);
     EXPECT_EQ(blocks[0].start, whole);
 
-    // 12287 bytes are left in the front block: 12286 fit, 12287 would end at its end.
+    // After one byte the next allocation starts at 8: 12279 bytes fit, 12280 would end at the end.
     connection.ReleaseTemp(false);
     connection.TempAlloc(1);
-    void* rest = connection.TempAlloc(12286);
-    EXPECT_EQ(Address(connection.TempBlocks()[0].start) + 1, Address(rest));
+    void* rest = connection.TempAlloc(12279);
+    EXPECT_EQ(Address(connection.TempBlocks()[0].start) + 8, Address(rest));
     connection.ReleaseTemp(false);
     connection.TempAlloc(1);
-    connection.TempAlloc(12287);
+    connection.TempAlloc(12280);
     EXPECT_EQ(18432u, connection.TempBlocks()[0].size);
 }
 
@@ -166,7 +166,7 @@ TEST_F(ConnectionWithoutExcel, RequestNoBlockCouldHoldThrowsAndChangesNothing)
     EXPECT_THROW(connection.TempAlloc(std::numeric_limits<std::uint32_t>::max()), std::bad_alloc);
     EXPECT_THROW(connection.TempAlloc(std::numeric_limits<std::size_t>::max() - 50), std::bad_alloc);
     EXPECT_EQ(1u, connection.TempBlocks().size());
-    EXPECT_EQ(Address(before) + 100, Address(connection.TempAlloc(1))) << "the offset was left alone";
+    EXPECT_EQ(Address(before) + 104, Address(connection.TempAlloc(1))) << "the offset was left alone";
 }
 
 #ifndef _WIN32
