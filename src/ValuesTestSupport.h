@@ -18,6 +18,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 namespace zep::testing {
 
@@ -38,6 +39,11 @@ struct Excel4Values {
     static constexpr const char* version = "16.0";
     static constexpr bool isExcel12 = false;
 };
+
+// Excel 12 text from a UTF-16 literal (XCHAR is wchar_t on Windows).
+inline WideString Wide(std::u16string_view text) {
+    return WideString(text.begin(), text.end());
+}
 
 using BothLayouts = ::testing::Types<Excel12Values, Excel4Values>;
 

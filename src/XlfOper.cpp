@@ -210,9 +210,9 @@ XlfOper& XlfOper::Set(const NumericMatrix& numbers) {
 
 XlfOper& XlfOper::Set(const NumericVector& numbers) {
     if (numbers.empty()) return *this;
-    if (std::uint64_t{numbers.size()} > UINT32_MAX) throw std::length_error("a vector of more rows than an array can have");
-    const XlfOperImpl& impl = Impl();
     const auto rows = static_cast<std::uint32_t>(numbers.size());
+    if (rows != numbers.size()) throw std::length_error("a vector of more rows than an array can have");
+    const XlfOperImpl& impl = Impl();
     impl.SetMulti(*this, rows, 1);
     for (std::uint32_t i = 0; i < rows; ++i) {
         XlfOper element = impl.Element(*this, i, 0);

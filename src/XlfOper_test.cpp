@@ -28,7 +28,7 @@ TYPED_TEST(XlfOperTest, ConstructorsBuildOneValueEachInTemporaryMemory) {
     EXPECT_EQ(this->Decoded(XlfOper(std::int16_t{-7})), Value::integer(-7));
     EXPECT_EQ(this->Decoded(XlfOper(std::int16_t{42}, true)), Value::error(42));
     EXPECT_EQ(this->Decoded(XlfOper::Error(15)), Value::error(xlerrValue));
-    EXPECT_EQ(this->Decoded(XlfOper(WideString(u"wide"))), Value::text("wide"));
+    EXPECT_EQ(this->Decoded(XlfOper(Wide(u"wide"))), Value::text("wide"));
     // Excel 4 texts made from narrow strings count their terminating zero.
     const Value abc = TypeParam::isExcel12 ? Value::text("abc") : Value::text(std::string("abc", 4));
     EXPECT_EQ(this->Decoded(XlfOper("abc")), abc);
