@@ -269,6 +269,20 @@ SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const 
     return entry;
 }
 
+// Calls `read` with a reader on each line (without its line end) and its number; returns the count.
+template <class Read>
+int forEachLine(std::istream& text, const std::string& path, Read read) {
+    std::string physical;
+    int line = 0;
+    while (std::getline(text, physical)) {
+        ++line;
+        if (!physical.empty() && physical.back() == '\r') physical.pop_back();
+        LineReader reader(physical, path, line);
+        read(reader, line);
+    }
+    return line;
+}
+
 }  // namespace
 
 SheetError::SheetError(const std::string& file, int line, const std::string& message)
@@ -365,12 +379,7 @@ std::string toUtf8(const std::u16string& units) {
 
 Value parseCsv(std::istream& text, const std::string& path) {
     std::vector<std::vector<Value>> rows;
-    std::string physical;
-    int line = 0;
-    while (std::getline(text, physical)) {
-        ++line;
-        if (!physical.empty() && physical.back() == '\r') physical.pop_back();
-        LineReader reader(physical, path, line);
+    const int lines = forEachLine(text, path, [&rows](LineReader& reader, int) {
         std::vector<Value> row;
         do {
             if (reader.peek() == '"') {
@@ -383,26 +392,20 @@ Value parseCsv(std::istream& text, const std::string& path) {
             row.push_back(field.empty() ? Value::nil() : scalar ? *scalar : Value::text(fromUtf8(field)));
         } while (reader.take(','));
         rows.push_back(std::move(row));
-    }
+    });
     // Blank lines at the end of a file are no rows of the block.
     while (!rows.empty() && std::all_of(rows.back().begin(), rows.back().end(),
                                         [](const Value& v) { return v.kind() == Kind::Nil; }))
         rows.pop_back();
-    LineReader whole(std::string(), path, std::max(line, 1));
+    LineReader whole(std::string(), path, std::max(lines, 1));
     return blockOf(std::move(rows), true, whole);
 }
 
 SheetFile parseSheet(std::istream& text, const std::string& path, const SheetLimits& limits) {
     SheetFile sheet{path, {}};
-    std::string physical;
-    int line = 0;
-    while (std::getline(text, physical)) {
-        ++line;
-        if (!physical.empty() && physical.back() == '\r') physical.pop_back();
-        LineReader reader(physical, path, line);
-        if (reader.atEnd() || reader.peek() == '#') continue;
-        sheet.entries.push_back(entryOf(reader, line, path, limits));
-    }
+    forEachLine(text, path, [&](LineReader& reader, int line) {
+        if (!reader.atEnd() && reader.peek() != '#') sheet.entries.push_back(entryOf(reader, line, path, limits));
+    });
     checkCells(sheet);
     return sheet;
 }

@@ -15,11 +15,14 @@
 #define PROBE_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
 
-extern "C" int XLCALL_STDCALL Excel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[]);
-
 namespace {
 
-int callExcel(int function, XLOPER* result, int count, XLOPER** argv) { return Excel4v(function, result, count, argv); }
+// Found at run time, as add-ins find Excel: XLCALL32's export by its plain name.
+int callExcel(int function, XLOPER* result, int count, XLOPER** argv) {
+    static const FARPROC found = GetProcAddress(LoadLibraryA("XLCALL32.DLL"), "Excel4v");
+    if (found == nullptr) return xlretFailed;
+    return reinterpret_cast<Excel4vFunction>(reinterpret_cast<void (*)()>(found))(function, result, count, argv);
+}
 
 int callExcel(int function, XLOPER12* result, int count, XLOPER12** argv) {
     const FARPROC found = GetProcAddress(GetModuleHandleA(nullptr), "MdCallBack12");
@@ -152,10 +155,10 @@ int excelVersion() {
     two.val.num = 2;
     XLOPER version{};
     XLOPER* argv[] = {&two};
-    if (Excel4v(xlfGetWorkspace, &version, 1, argv) != xlretSuccess) return 0;
+    if (callExcel(xlfGetWorkspace, &version, 1, argv) != xlretSuccess) return 0;
     const std::string text(version.val.str + 1, std::size_t(static_cast<unsigned char>(version.val.str[0])));
     XLOPER* freed[] = {&version};
-    Excel4v(xlFree, nullptr, 1, freed);
+    callExcel(xlFree, nullptr, 1, freed);
     return std::atoi(text.c_str());
 }
 
@@ -165,7 +168,7 @@ void showStatus(const char* text) {
     show.val.xbool = text != nullptr;
     Narrow message(text != nullptr ? text : "");
     XLOPER* argv[] = {&show, &message.record};
-    Excel4v(xlcMessage, nullptr, text != nullptr ? 2 : 1, argv);
+    callExcel(xlcMessage, nullptr, text != nullptr ? 2 : 1, argv);
 }
 
 void registerFunction(const std::string& module, const char* procedure, const char* typeText, const char* name,
@@ -177,7 +180,7 @@ void registerFunction(const std::string& module, const char* procedure, const ch
     XLOPER* argv[11];
     for (int i = 0; i < 11; ++i) argv[i] = &texts[i].record;
     XLOPER id{};
-    Excel4v(xlfRegister, &id, argumentHelp[0] != '\0' ? 11 : 10, argv);
+    callExcel(xlfRegister, &id, argumentHelp[0] != '\0' ? 11 : 10, argv);
 }
 
 }  // namespace
@@ -194,10 +197,10 @@ PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Leak4() { return leak<XLOPER>(); }
 PROBE_EXPORT int XLCALL_STDCALL xlAutoOpen() {
     if (IsDebuggerPresent()) OutputDebugStringA("probe: opening\n");
     XLOPER name{};
-    Excel4v(xlGetName, &name, 0, nullptr);
+    callExcel(xlGetName, &name, 0, nullptr);
     const std::string module(name.val.str + 1, std::size_t(static_cast<unsigned char>(name.val.str[0])));
     XLOPER* freed[] = {&name};
-    Excel4v(xlFree, nullptr, 1, freed);
+    callExcel(xlFree, nullptr, 1, freed);
     showStatus("Registering probe...");
     const bool excel12 = excelVersion() >= 12;
     registerFunction(module, excel12 ? "probe_Describe12" : "probe_Describe4", excel12 ? "QQ" : "PP",

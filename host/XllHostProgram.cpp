@@ -249,9 +249,8 @@ int runXllHost(const std::vector<std::string>& arguments, std::ostream& out, std
         return run(options, out, err);
     } catch (const UsageError& usage) {
         err << "xllhost: " << usage.message << " (xllhost --help explains)\n";
-    } catch (const SheetError& error) {
-        err << "xllhost: " << error.what() << '\n';
-    } catch (const AddInLoadError& error) {
+    } catch (const std::exception& error) {
+        // SheetError and AddInLoadError, and a file system or memory failure: one message, no crash.
         err << "xllhost: " << error.what() << '\n';
     }
     return xllhostBadInput;
