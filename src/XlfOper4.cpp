@@ -24,18 +24,15 @@ const char* const notAnArray = "attempt to perform an xltypeMulti operation on a
 const char* const notAnElement = "attempt to set a matrix element to a value of type ";
 const char* const noCellKind = "cell contains neither number nor string nor boolean nor empty";
 
-// Temporary memory hands out bytes without alignment; records hold doubles and pointers.
-void* TempBytes(std::size_t bytes, std::size_t alignment)
+void* TempBytes(std::size_t bytes)
 {
-    auto address = reinterpret_cast<std::uintptr_t>(XlfExcel::Current().TempAlloc(bytes + alignment - 1));
-    address = (address + alignment - 1) & ~std::uintptr_t{alignment - 1};
-    return reinterpret_cast<void*>(address);
+    return XlfExcel::Current().TempAlloc(bytes);  // aligned for any record
 }
 
 // count cleared records typed xltypeNil, so nothing left in reused memory reaches Excel.
 XLOPER* TempRecords(std::size_t count)
 {
-    auto* records = static_cast<XLOPER*>(TempBytes(std::max<std::size_t>(count, 1) * sizeof(XLOPER), alignof(XLOPER)));
+    auto* records = static_cast<XLOPER*>(TempBytes(std::max<std::size_t>(count, 1) * sizeof(XLOPER)));
     std::memset(static_cast<void*>(records), 0, count * sizeof(XLOPER));
     for (std::size_t i = 0; i < count; ++i)
         records[i].xltype = xltypeNil;
@@ -209,94 +206,76 @@ XlfOper4 XlfOper4::Element(std::uint16_t row, std::uint16_t column) const
 // ---- core conversions
 
 template <class Read>
-int XlfOper4::ThroughCoercion(std::uint16_t type, Read read) const
+int XlfOper4::ReadDirectOrCoerced(std::uint16_t directTypes, std::uint16_t target, Read read) const
 {
+    if (record_ == nullptr)
+        return xlretInvXloper;
+    if ((record_->xltype & directTypes) != 0)
+        return read(*record_);
     XlfOper4 coerced;  // destroyed on the way out, which gives Excel's memory back
-    const int code = Coerce(type, coerced);
+    const int code = Coerce(target, coerced);
     if (code != xlretSuccess)
         return code;
     // Excel claimed success but gave another kind: reading it again would coerce without end.
-    if ((coerced.Type() & type) == 0)
+    if ((coerced.Type() & directTypes) == 0)
         return xlretFailed;
-    return read(coerced);
+    return read(*coerced.record_);
 }
 
 int XlfOper4::GetDouble(double& out) const
 {
-    if (record_ == nullptr)
-        return xlretInvXloper;
-    if (record_->xltype & xltypeInt) {
-        out = record_->val.w;
+    return ReadDirectOrCoerced(xltypeInt | xltypeNum, xltypeNum, [&out](const XLOPER& record) {
+        out = (record.xltype & xltypeInt) != 0 ? record.val.w : record.val.num;
         return xlretSuccess;
-    }
-    if (record_->xltype & xltypeNum) {
-        out = record_->val.num;
-        return xlretSuccess;
-    }
-    return ThroughCoercion(xltypeNum, [&out](const XlfOper4& value) { return value.GetDouble(out); });
+    });
 }
 
 int XlfOper4::GetShort(std::int16_t& out) const
 {
-    if (record_ == nullptr)
-        return xlretInvXloper;
-    if (record_->xltype & xltypeNum) {
-        out = LowBitsAsShort(record_->val.num);
+    return ReadDirectOrCoerced(xltypeNum, xltypeNum, [&out](const XLOPER& record) {
+        out = LowBitsAsShort(record.val.num);
         return xlretSuccess;
-    }
-    return ThroughCoercion(xltypeNum, [&out](const XlfOper4& value) { return value.GetShort(out); });
+    });
 }
 
 int XlfOper4::GetBool(bool& out) const
 {
-    if (record_ == nullptr)
-        return xlretInvXloper;
-    if (record_->xltype & xltypeBool) {
-        out = record_->val.xbool != 0;
+    return ReadDirectOrCoerced(xltypeBool, xltypeBool, [&out](const XLOPER& record) {
+        out = record.val.xbool != 0;
         return xlretSuccess;
-    }
-    return ThroughCoercion(xltypeBool, [&out](const XlfOper4& value) { return value.GetBool(out); });
+    });
 }
 
 int XlfOper4::GetErrorCode(std::uint16_t& out) const
 {
-    if (record_ == nullptr)
-        return xlretInvXloper;
-    if (record_->xltype & xltypeErr) {
-        out = record_->val.err;
+    return ReadDirectOrCoerced(xltypeErr, xltypeErr, [&out](const XLOPER& record) {
+        out = record.val.err;
         return xlretSuccess;
-    }
-    return ThroughCoercion(xltypeErr, [&out](const XlfOper4& value) { return value.GetErrorCode(out); });
+    });
 }
 
 int XlfOper4::GetCString(const char*& out) const
 {
-    if (record_ == nullptr)
-        return xlretInvXloper;
-    if (record_->xltype & xltypeStr) {
-        const std::string text = CountedText(record_->val.str);
-        auto* copy = static_cast<char*>(TempBytes(text.size() + 1, 1));
+    return ReadDirectOrCoerced(xltypeStr, xltypeStr, [&out](const XLOPER& record) {
+        const std::string text = CountedText(record.val.str);
+        auto* copy = static_cast<char*>(TempBytes(text.size() + 1));
         std::memcpy(copy, text.c_str(), text.size() + 1);
         out = copy;
         return xlretSuccess;
-    }
-    return ThroughCoercion(xltypeStr, [&out](const XlfOper4& value) { return value.GetCString(out); });
+    });
 }
 
 int XlfOper4::GetRangeRef(XlfRangeRef& out) const
 {
-    if (record_ == nullptr)
-        return xlretInvXloper;
-    if (record_->xltype & xltypeRef) {
-        const XLMREF* list = record_->val.mref.lpmref;
+    return ReadDirectOrCoerced(xltypeRef, xltypeRef, [&out](const XLOPER& record) {
+        const XLMREF* list = record.val.mref.lpmref;
         if (list == nullptr || list->count == 0)
             return xlretFailed;
         const XLREF& area = list->reftbl[0];
         out = XlfRangeRef(area.rwFirst, area.colFirst, area.rwLast, area.colLast,
-                          static_cast<std::int32_t>(record_->val.mref.idSheet));
+                          static_cast<std::int32_t>(record.val.mref.idSheet));
         return xlretSuccess;
-    }
-    return ThroughCoercion(xltypeRef, [&out](const XlfOper4& value) { return value.GetRangeRef(out); });
+    });
 }
 
 int XlfOper4::GetDoubleVector(NumericVector& out, VectorPolicy policy) const
@@ -590,7 +569,7 @@ XlfOper4& XlfOper4::SetString(const char* text)
         DiagnosticLine("XlfOper4", 968) << "String truncated to 254 bytes" << std::endl;
         length = longestText;
     }
-    auto* body = static_cast<char*>(TempBytes(length + 2, 1));
+    auto* body = static_cast<char*>(TempBytes(length + 2));
     if (length > 0)
         std::memcpy(body + 1, text, length);
     body[length + 1] = '\0';
@@ -604,7 +583,7 @@ XlfOper4& XlfOper4::SetRangeRef(const XlfRangeRef& range)
 {
     if (record_ == nullptr)
         return *this;
-    auto* list = static_cast<XLMREF*>(TempBytes(sizeof(XLMREF), alignof(XLMREF)));
+    auto* list = static_cast<XLMREF*>(TempBytes(sizeof(XLMREF)));
     list->count = 1;
     list->reftbl[0].rwFirst = static_cast<std::uint16_t>(range.FirstRow());
     list->reftbl[0].rwLast = static_cast<std::uint16_t>(range.EndRow() - 1);
@@ -639,7 +618,7 @@ XlfOper4& XlfOper4::SetElement(std::uint16_t row, std::uint16_t column, const Xl
     case xltypeStr: {
         const char* source = value.record_->val.str;
         const std::size_t bytes = static_cast<unsigned char>(source[0]) + std::size_t{1};
-        auto* copy = static_cast<char*>(TempBytes(bytes, 1));
+        auto* copy = static_cast<char*>(TempBytes(bytes));
         std::memcpy(copy, source, bytes);
         element.val.str = copy;
         break;

@@ -98,8 +98,9 @@ public:
     static int CheckReturnCode(int code, const std::string& text);
 
 private:
+    // read() on this record when it has one of directTypes, else on its coercion to target.
     template <class Read>
-    int ThroughCoercion(std::uint16_t type, Read read) const;
+    int ReadDirectOrCoerced(std::uint16_t directTypes, std::uint16_t target, Read read) const;
     XLOPER& RequireMulti() const;
     int GetReferencedCells(CellMatrix& out) const;
 
