@@ -28,20 +28,17 @@ std::size_t ByteCount(std::uint64_t count, std::size_t size) {
     return static_cast<std::size_t>(count * size);
 }
 
-// Temporary memory at the given alignment: the host connection's blocks are handed out
-// byte by byte, so a text body can leave the next carve-out misaligned.
-void* Carve(std::size_t bytes, std::size_t alignment) {
-    if (bytes > SIZE_MAX - alignment) throw std::bad_alloc();
-    auto address = reinterpret_cast<std::uintptr_t>(XlfExcel::Current().TempAlloc(bytes + alignment - 1));
-    address = (address + alignment - 1) & ~std::uintptr_t{alignment - 1};
-    return reinterpret_cast<void*>(address);
+// Temporary memory. TempAlloc starts every carve-out on an 8-byte boundary, which is all that
+// records, reference lists and text units need.
+void* Carve(std::size_t bytes) {
+    return XlfExcel::Current().TempAlloc(bytes);
 }
 
 // count records, cleared so that nothing left in reused temporary memory reaches Excel, and
 // typed xltypeNil.
 template <class Record>
 Record* NewRecords(std::uint64_t count) {
-    auto* records = static_cast<Record*>(Carve(ByteCount(count, sizeof(Record)), alignof(Record)));
+    auto* records = static_cast<Record*>(Carve(ByteCount(count, sizeof(Record))));
     std::memset(static_cast<void*>(records), 0, static_cast<std::size_t>(count) * sizeof(Record));
     for (std::uint64_t i = 0; i < count; ++i) records[i].xltype = xltypeNil;
     return records;
@@ -96,7 +93,7 @@ std::optional<MatrixCell> XlfOperImplLayout<Layout>::CellOf(const Record& record
 
 template <class Layout>
 typename XlfOperImplLayout<Layout>::Unit* XlfOperImplLayout<Layout>::NewTextBody(Record& record, std::size_t count) {
-    auto* body = static_cast<Unit*>(Carve(ByteCount(std::uint64_t{count} + 1, sizeof(Unit)), alignof(Unit)));
+    auto* body = static_cast<Unit*>(Carve(ByteCount(std::uint64_t{count} + 1, sizeof(Unit))));
     body[0] = static_cast<Unit>(count);
     record.val.str = body;
     record.xltype = xltypeStr;
@@ -105,7 +102,7 @@ typename XlfOperImplLayout<Layout>::Unit* XlfOperImplLayout<Layout>::NewTextBody
 
 template <class Layout>
 const char* XlfOperImplLayout<Layout>::NewCString(std::string_view text) {
-    auto* copy = static_cast<char*>(Carve(ByteCount(std::uint64_t{text.size()} + 1, 1), 1));
+    auto* copy = static_cast<char*>(Carve(ByteCount(std::uint64_t{text.size()} + 1, 1)));
     std::copy(text.begin(), text.end(), copy);
     copy[text.size()] = '\0';
     return copy;
@@ -246,7 +243,7 @@ XlfOper& XlfOperImplLayout<Layout>::SetRangeRef(XlfOper& h, const XlfRangeRef& r
         if (bounds[i] < Layout::minReferenceIndex || bounds[i] > limits[i])
             throw std::out_of_range("reference beyond what an Excel value of this version can hold");
     using List = typename Layout::ReferenceList;
-    auto* list = static_cast<List*>(Carve(sizeof(List), alignof(List)));
+    auto* list = static_cast<List*>(Carve(sizeof(List)));
     std::memset(static_cast<void*>(list), 0, sizeof(List));
     list->count = 1;
     auto& area = list->reftbl[0];
@@ -557,6 +554,8 @@ int XlfOperImplLayout<Layout>::GetMatrix(const XlfOper& h, NumericMatrix& out) c
     }
     return xlretSuccess;
 }
+
+static_assert(alignof(XLOPER12) <= 8 && alignof(XLOPER) <= 8 && alignof(XLMREF12) <= 8, "TempAlloc aligns to 8 bytes");
 
 template class XlfOperImplLayout<Excel4Layout>;
 template class XlfOperImplLayout<Excel12Layout>;
