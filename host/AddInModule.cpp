@@ -209,8 +209,8 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
             }
             passed.emplace_back(codes[i + 1], *value);
         }
-    } catch (const std::invalid_argument& tooLarge) {  // a value the record layout cannot carry
-        call.limitation = tooLarge.what();
+    } catch (const std::exception& tooLarge) {  // a value the layout cannot carry, a range beyond memory
+        call.limitation = std::string("the arguments cannot be passed: ") + tooLarge.what();
         return call;
     }
     void* returned = nullptr;

@@ -140,6 +140,14 @@ TEST_F(XllHost, ResultsSpillOrShowSpillAndTheCsvHoldsTheWholeSheet) {
               "\"num 23\",,,,\n");
 }
 
+TEST_F(XllHost, NumbersShowInTheGeneralFormatOrAtFullPrecisionOnRequest) {
+    const std::string text = "A1:B1 = 0.1, 0.2\nC1 = probe_Sum(A1:B1)\n";
+    EXPECT_EQ(sheet(text).out, "C1 = probe_Sum(A1:B1)\n     0.3\n");
+    const Outcome full = sheet(text, {"--full"});
+    EXPECT_EQ(full.out, "C1 = probe_Sum(A1:B1)\n     0.30000000000000004\n");
+    EXPECT_EQ(full.status, xllhostSucceeded);
+}
+
 TEST_F(XllHost, ALeakOfExcelMemoryIsReportedWithExitStatusOne) {
     const Outcome leaked = sheet("A1 = probe_Leak()\n");
     EXPECT_EQ(leaked.status, xllhostAddInFaults);
