@@ -1,6 +1,10 @@
 #include "XlfExcel.h"
 
+#include "Win32StreamBuf.h"
 #include "WinApi.h"
+#include "XlfOper.h"
+#include "XlfOperImpl12.h"
+#include "XlfOperImpl4.h"
 
 #include <algorithm>
 #include <array>
@@ -44,6 +48,17 @@ bool DetectExcel12()
     const int coerced = excel4(xlCoerce, &version, 2, &versionText, &wantedType);
     excel4(xlFree, nullptr, 1, &versionText);
     return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w == 12;
+}
+
+// Each version's strategy is built the first time that version is met, and building it makes it
+// current; a later connection to the same version finds it built and keeps it.
+void MakeValueStrategyCurrent(bool excel12)
+{
+    if (excel12) {
+        static const XlfOperImpl12 strategy;
+    } else {
+        static const XlfOperImpl4 strategy;
+    }
 }
 
 // Big data carries the text bit, so this covers text, references, arrays and big data.
@@ -172,6 +187,7 @@ void XlfExcel::LoadCallbacks()
     operTypeCode_ = excel12_ ? "Q" : "P";
     xloperTypeCode_ = excel12_ ? "U" : "R";
     wideStringTypeCode_ = excel12_ ? "C%" : "C";
+    MakeValueStrategyCurrent(excel12_);
     library_->module = module;
 }
 
@@ -288,6 +304,25 @@ std::vector<XlfExcel::TempBlockView> XlfExcel::TempBlocks() const
     for (const TempBlock& block : blocks_)
         views.push_back(TempBlockView{block.size, block.start.get()});
     return views;
+}
+
+void XlfExcel::ShowStatus(const char* text)
+{
+    // A status text that does not show is no failure of the caller's: the code is ignored.
+    if (text != nullptr)
+        CallHost(xlcMessage, nullptr, XlfOper(true).Pointer(), XlfOper(text).Pointer());
+    else
+        CallHost(xlcMessage, nullptr, XlfOper(false).Pointer());
+}
+
+std::string XlfExcel::LibraryName()
+{
+    XlfOper name;  // Excel's text goes back through xlFree when the handle goes
+    if (CallHost(xlGetName, name.Pointer()) != xlretSuccess) {
+        DiagnosticLine("XlfExcel", 181) << "Could not get DLL name" << std::endl;
+        return std::string();
+    }
+    return name.ReadCString();
 }
 
 std::string XlfExcel::OperTypeCode() const

@@ -62,6 +62,11 @@ public:
     };
     std::vector<TempBlockView> TempBlocks() const;
 
+    // Shows the text in Excel's status bar; null gives the status bar back to Excel.
+    void ShowStatus(const char* text);
+    // The add-in's path as Excel names it; empty, after a diagnostic line, when Excel does not say.
+    std::string LibraryName();
+
     // Registration type codes of the detected version: "P"/"Q", "R"/"U", "C"/"C%".
     std::string OperTypeCode() const;
     std::string XloperTypeCode() const;
