@@ -16,11 +16,26 @@ namespace {
 
 const char* const spillText = "#SPILL!";
 
+// Control characters would vanish on a terminal or break a line; "\x00" shows them (an Excel 4
+// text whose count includes its terminating zero, for one).
+std::string visible(const std::u16string& text) {
+    std::string shown;
+    for (char c : toUtf8(text)) {
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') {
+            shown += c;
+        } else {
+            const char* const digits = "0123456789ABCDEF";
+            shown += std::string("\\x") + digits[(c >> 4) & 0xF] + digits[c & 0xF];
+        }
+    }
+    return shown;
+}
+
 std::string csvField(const Value& value) {
     if (value.kind() == Kind::Nil) return std::string();
     if (value.kind() != Kind::Text) return cellText(value, true);
     std::string quoted = "\"";
-    for (char c : toUtf8(value.text())) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : visible(value.text())) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + '"';
 }
 
@@ -65,7 +80,7 @@ std::string cellText(const Value& value, bool fullPrecision) {
             const auto written = std::to_chars(digits, digits + sizeof digits, value.number() == 0.0 ? 0.0 : value.number());
             return std::string(digits, written.ptr);
         }
-        case Kind::Text: return toUtf8(value.text());
+        case Kind::Text: return visible(value.text());
         case Kind::Boolean: return value.boolean() ? "TRUE" : "FALSE";
         case Kind::Error: return errorName(value.error());
         case Kind::Nil: return std::string();
@@ -110,7 +125,10 @@ void printRegistrations(std::ostream& out, const FunctionRegistry& registry) {
             if (!registration.active || registration.category() != category) continue;
             std::vector<std::string> names;
             std::istringstream argumentText(registration.argumentText());
-            for (std::string name; std::getline(argumentText, name, ',');) names.push_back(name);
+            for (std::string name; std::getline(argumentText, name, ',');) {
+                const auto first = name.find_first_not_of(' ');  // "mtrx, n": the dialog shows "n"
+                names.push_back(first == std::string::npos ? std::string() : name.substr(first));
+            }
             out << "  " << registration.functionName() << '(';
             for (std::size_t i = 0; i < names.size(); ++i) out << (i > 0 ? ", " : "") << names[i];
             out << ")    [" << registration.procedure() << ", type " << registration.typeText() << "]\n";

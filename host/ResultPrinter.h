@@ -15,7 +15,8 @@
 namespace xlhost {
 
 // A cell as Excel shows it: numbers in the general format (15 significant digits) or, with
-// `fullPrecision`, the shortest form that reads back as the same double; texts as they are.
+// `fullPrecision`, the shortest form that reads back as the same double; texts as they are, but
+// control characters as \xNN.
 std::string cellText(const Value& value, bool fullPrecision);
 
 // Each formula as written, where its result went, and the result as an aligned block.
