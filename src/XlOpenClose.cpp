@@ -13,14 +13,12 @@ namespace zep {
 
 namespace {
 
-// The buffer together with the redirection of std::cerr onto it: the redirection is undone
-// before the buffer goes, so std::cerr never points at a destroyed buffer, not even when the
-// library is unloaded while open.
+// The buffer together with the redirection of std::cerr onto it. Declared after the buffer, the
+// redirection is undone before the buffer goes, so std::cerr never points at a destroyed buffer,
+// not even when the library is unloaded while open.
 struct DebuggerStream {
     Win32StreamBuf buffer;
     std::optional<StreamRedirection> redirection;  // in force between open and close
-
-    ~DebuggerStream() { redirection.reset(); }
 };
 
 DebuggerStream& TheDebuggerStream()
