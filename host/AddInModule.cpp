@@ -170,7 +170,10 @@ AddInModule::AddInModule(const std::string& path) {
     }
 }
 
-AddInModule::~AddInModule() { FreeLibrary(module_); }
+// Left loaded until the program ends, as Excel keeps an add-in until it quits: what the module
+// keeps for good (the matrix library's message buffer, for one) stays reachable rather than being
+// reported as lost when the module is unmapped under a leak checker.
+AddInModule::~AddInModule() = default;
 
 FARPROC AddInModule::procedure(const std::string& name) const { return GetProcAddress(module_, name.c_str()); }
 

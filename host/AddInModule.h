@@ -2,7 +2,7 @@
 #define HOST_ADDINMODULE_H
 
 // One add-in module as Excel drives it: loaded by path, opened with xlAutoOpen, its registered
-// worksheet functions called the way Excel calls them, closed with xlAutoClose, unloaded.
+// worksheet functions called the way Excel calls them, closed with xlAutoClose.
 
 #include "ExcelStandIn.h"
 #include "FunctionRegistry.h"
