@@ -39,6 +39,7 @@ SHEET is plain text, one cell or range per line ('#' starts a comment line):
   D5 = mtrx_Row(A1:B2, 2)     TRUE/FALSE, errors or nothing (a missing argument)
 Formulas run top to bottom and see the lines above them; array results spill from their cell
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
+Control characters in result texts show as \xNN.
 
 Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules; 2 bad input
 (arguments, sheet, CSV or add-in file), reported as FILE:LINE: message.
