@@ -1,6 +1,12 @@
 # MatrixFunctions.xll: the add-in module Excel loads. On Windows a DLL with the static runtime and
 # __stdcall exports under plain names; elsewhere the same add-in as a shared library of the same
-# file name, which the stand-in Excel loads with LoadLibraryA.
+# file name, which the stand-in Excel loads with LoadLibraryA. 64-bit Excel cannot load a 32-bit
+# XLL, so the 64-bit build ships under its own name beside it.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(MATRIXFUNCTIONS_FILE MatrixFunctions64.xll)
+else()
+  set(MATRIXFUNCTIONS_FILE MatrixFunctions.xll)
+endif()
 
 # The exports with the stack bytes of their arguments: 32-bit stdcall decorates name@bytes.
 set(MATRIXFUNCTIONS_EXPORTS
@@ -36,10 +42,11 @@ add_library(MatrixFunctions SHARED XlCatalogue.cpp)
 # Nothing in the module calls the entry points: without whole-archive the linker would drop them.
 target_link_libraries(MatrixFunctions PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,matrixaddin>" zep matrixcore
                       ${module_newmat})
-set_target_properties(MatrixFunctions PROPERTIES PREFIX "" SUFFIX ".xll")
+string(REGEX REPLACE "\\.xll$" "" module_name ${MATRIXFUNCTIONS_FILE})
+set_target_properties(MatrixFunctions PROPERTIES PREFIX "" OUTPUT_NAME ${module_name} SUFFIX ".xll")
 if(WIN32)
   set(def_file ${CMAKE_CURRENT_BINARY_DIR}/MatrixFunctions.def)
-  file(WRITE ${def_file} "LIBRARY MatrixFunctions.xll\nEXPORTS\n${export_lines}")
+  file(WRITE ${def_file} "LIBRARY ${MATRIXFUNCTIONS_FILE}\nEXPORTS\n${export_lines}")
   target_sources(MatrixFunctions PRIVATE ${def_file})
 else()
   # Only the exports are global, so the module's framework copy never binds to, or is bound by,
@@ -53,6 +60,7 @@ endif()
 zep_add_test_program(matrixfunctions_tests SOURCES MatrixFunctions_test.cpp LIBRARIES excelhost)
 xlhost_make_host_program(matrixfunctions_tests)
 add_dependencies(matrixfunctions_tests MatrixFunctions)
+target_compile_definitions(matrixfunctions_tests PRIVATE MATRIXFUNCTIONS_FILE="${MATRIXFUNCTIONS_FILE}")
 
 # The module with no Excel to be found: a program one folder below it, away from XLCALL32.
 zep_add_test_program(matrixfunctions_without_excel_tests SOURCES MatrixFunctionsWithoutExcel_test.cpp)
@@ -63,6 +71,7 @@ endif()
 set_target_properties(matrixfunctions_without_excel_tests
   PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/without-excel)
 add_dependencies(matrixfunctions_without_excel_tests MatrixFunctions)
+target_compile_definitions(matrixfunctions_without_excel_tests PRIVATE MATRIXFUNCTIONS_FILE="${MATRIXFUNCTIONS_FILE}")
 
 # The shipped file must load into a bare Windows Excel: plain export names, and no import of a
 # MinGW runtime DLL that would have to stand beside it.

@@ -24,7 +24,7 @@ HMODULE AddIn()
     std::string folder(program);
     folder.erase(folder.rfind('\\'));
     folder.erase(folder.rfind('\\'));
-    return LoadLibraryA((folder + "\\MatrixFunctions.xll").c_str());
+    return LoadLibraryA((folder + "\\" MATRIXFUNCTIONS_FILE).c_str());
 }
 
 AutoFunction Export(const char* name)

@@ -45,7 +45,7 @@ const AddIn& LoadedAddIn()
 {
     static const AddIn addIn = [] {
         AddIn loaded;
-        loaded.module = LoadLibraryA("MatrixFunctions.xll");
+        loaded.module = LoadLibraryA(MATRIXFUNCTIONS_FILE);
         if (loaded.module == nullptr)
             return loaded;
         char path[MAX_PATH + 1] = {};
@@ -188,7 +188,7 @@ struct Sheet {
 // Before any open there is nothing to release and no buffer to give back.
 TEST(MatrixFunctionsBeforeOpen, CloseNeitherCallsExcelNorTouchesStandardError)
 {
-    ASSERT_NE(nullptr, LoadedAddIn().close) << "MatrixFunctions.xll is not beside the test program";
+    ASSERT_NE(nullptr, LoadedAddIn().close) << MATRIXFUNCTIONS_FILE " is not beside the test program";
     ExcelStandIn host("16.0");
 #ifndef _WIN32
     // The module shares this program's C++ runtime here, so its std::cerr is ours.
@@ -205,7 +205,7 @@ class MatrixFunctionsAddIn : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(nullptr, LoadedAddIn().module) << "MatrixFunctions.xll is not beside the test program";
+        ASSERT_NE(nullptr, LoadedAddIn().module) << MATRIXFUNCTIONS_FILE " is not beside the test program";
         ASSERT_NE(nullptr, LoadedAddIn().open);
         ASSERT_NE(nullptr, LoadedAddIn().close);
         host_.setAddInPath(LoadedAddIn().path);
