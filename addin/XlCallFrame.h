@@ -53,14 +53,18 @@ void* FailureRecord();
 
 // Steps around the body: ReleaseTemp(false) for every call (the wizard's included) before the
 // handler table applies, then the wizard short cut, then the body. A failure that the handler
-// table itself cannot report (the connection cannot be set up, memory runs out while building
-// the failure value) gives the null pointer rather than an exception inside Excel.
+// table itself cannot report (the connection cannot be set up, the lock cannot be taken, memory
+// runs out while building the failure value) gives the null pointer rather than an exception
+// inside Excel. The temporary-memory lock is held for the whole call, failure value included,
+// so that the call's many allocations cost one kernel round trip rather than one each.
 template <class Body>
 void* RunWorksheetCall(Body body) noexcept {
     try {
-        XlfExcel::Current().ReleaseTemp(false);
+        XlfExcel& excel = XlfExcel::Current();
+        const XlfExcel::TempLockHold lock(excel);
+        excel.ReleaseTemp(false);
         try {
-            if (XlfExcel::Current().InFunctionWizard())
+            if (excel.InFunctionWizard())
                 return XlfOper(true).Pointer();
             return body();
         } catch (...) {

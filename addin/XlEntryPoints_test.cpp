@@ -302,6 +302,28 @@ TYPED_TEST(ThroughExcel, EveryCallFirstReclaimsThePreviousCallsMemory) {
     EXPECT_EQ(1u, XlfExcel::Current().TempBlocks().size());
 }
 
+// The lock is a kernel round trip on Windows: a call takes it once, whatever it allocates, and
+// gives it back before returning, also when it fails.
+TYPED_TEST(ThroughExcel, ACallTakesTheTemporaryMemoryLockOnceAndGivesItBack) {
+    XlfExcel& excel = XlfExcel::Current();
+    const auto takenAround = [&](auto call) {
+        const std::uint64_t before = excel.LockAcquisitions();
+        call();
+        return excel.LockAcquisitions() - before;
+    };
+    const auto invert = [&] {
+        this->ExpectNumbers({{-24, 18, 5}, {20, -15, -4}, {-5, 4, 1}},
+                            xlmtrx_Invert(this->Arg(Numbers({{1, 2, 3}, {0, 1, 4}, {5, 6, 0}}))));
+    };
+    EXPECT_EQ(1u, takenAround(invert));
+    EXPECT_EQ(1u, takenAround(invert)) << "the second call reuses the first one's block";
+    EXPECT_EQ(1u, takenAround([&] {
+        this->ExpectText("Input should be a square matrix", xlmtrx_Invert(this->Arg(Numbers({{1, 2}}))));
+    }));
+    // Given back: an allocation outside any call takes the lock from the kernel again.
+    EXPECT_EQ(1u, takenAround([&] { excel.TempAlloc(8); }));
+}
+
 TYPED_TEST(ThroughExcel, AResultWiderThan255ColumnsKeepsItsFirst255) {
     std::vector<Value> column;
     for (int i = 0; i < 300; ++i) column.push_back(Value::number(i));

@@ -112,29 +112,48 @@ struct XlfExcel::HostLibrary {
     HMODULE module = nullptr;  // set once every entry point is loaded
 };
 
-// Holds "zep_mutex" for one allocation or release, also when an exception leaves.
-class XlfExcel::TempLock {
-public:
-    // Opens the named mutex into `handle` the first time; the connection keeps it open.
-    explicit TempLock(void*& handle)
-    {
-        if (handle == nullptr)
-            handle = CreateMutexA(nullptr, FALSE, "zep_mutex");
-        if (handle == nullptr)
-            throw std::runtime_error("Could not open the lock zep_mutex");
-        // WAIT_ABANDONED: the last holder died holding the lock; it is ours now all the same.
-        const DWORD waited = WaitForSingleObject(handle, INFINITE);
-        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
-            throw std::runtime_error("Could not take the lock zep_mutex");
-        held_ = handle;
-    }
-    ~TempLock() { ReleaseMutex(held_); }
-    TempLock(const TempLock&) = delete;
-    TempLock& operator=(const TempLock&) = delete;
+namespace {
 
-private:
-    HANDLE held_;
-};
+// How deep this thread holds "zep_mutex": a nested take must not wait on the kernel again, and
+// another thread must still wait. There is one connection at a time, so one count per thread.
+thread_local unsigned tempLockDepth = 0;
+
+}  // namespace
+
+void XlfExcel::TakeTempLock()
+{
+    if (tempLockDepth > 0) {
+        ++tempLockDepth;
+        return;
+    }
+    // The connection opens the named mutex once and keeps it open.
+    if (tempMutex_ == nullptr)
+        tempMutex_ = CreateMutexA(nullptr, FALSE, "zep_mutex");
+    if (tempMutex_ == nullptr)
+        throw std::runtime_error("Could not open the lock zep_mutex");
+    // WAIT_ABANDONED: the last holder died holding the lock; it is ours now all the same.
+    const DWORD waited = WaitForSingleObject(tempMutex_, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+        throw std::runtime_error("Could not take the lock zep_mutex");
+    ++lockAcquisitions_;
+    tempLockDepth = 1;
+}
+
+void XlfExcel::GiveBackTempLock()
+{
+    if (--tempLockDepth == 0)
+        ReleaseMutex(tempMutex_);
+}
+
+XlfExcel::TempLockHold::TempLockHold(XlfExcel& excel) : excel_(excel)
+{
+    excel_.TakeTempLock();
+}
+
+XlfExcel::TempLockHold::~TempLockHold()
+{
+    excel_.GiveBackTempLock();
+}
 
 XlfExcel& XlfExcel::Current()
 {
@@ -261,7 +280,7 @@ std::uint64_t AlignedOffset(std::uint64_t offset)
 
 void* XlfExcel::TempAlloc(std::size_t bytes)
 {
-    TempLock lock(tempMutex_);
+    const TempLockHold lock(*this);
     if (blocks_.empty())
         PushTempBlock(firstTempBlockSize);
     // Growth follows the front block, not the request. Find where it ends before adding blocks,
@@ -291,7 +310,7 @@ void XlfExcel::PushTempBlock(std::uint32_t size)
 
 void XlfExcel::ReleaseTemp(bool all)
 {
-    TempLock lock(tempMutex_);
+    const TempLockHold lock(*this);
     const std::size_t kept = all ? 0 : 1;
     while (blocks_.size() > kept)
         blocks_.pop_back();

@@ -62,6 +62,21 @@ public:
     };
     std::vector<TempBlockView> TempBlocks() const;
 
+    // Holds "zep_mutex" for as long as it lives, so that a whole worksheet call takes the lock from
+    // the kernel once: allocations and releases on the holding thread then only count a depth.
+    class TempLockHold {
+    public:
+        explicit TempLockHold(XlfExcel& excel);
+        ~TempLockHold();
+        TempLockHold(const TempLockHold&) = delete;
+        TempLockHold& operator=(const TempLockHold&) = delete;
+
+    private:
+        XlfExcel& excel_;
+    };
+    // How often this connection has taken "zep_mutex" from the kernel (nested holds excluded).
+    std::uint64_t LockAcquisitions() const { return lockAcquisitions_; }
+
     // Shows the text in Excel's status bar; null gives the status bar back to Excel.
     void ShowStatus(const char* text);
     // The add-in's path as Excel names it; empty, after a diagnostic line, when Excel does not say.
@@ -78,12 +93,14 @@ private:
         std::unique_ptr<unsigned char[]> start;
     };
     struct HostLibrary;
-    class TempLock;
 
     XlfExcel();
     void LoadCallbacks();
     // Adds a block at the front; the caller holds the lock.
     void PushTempBlock(std::uint32_t size);
+    // Take and give back "zep_mutex"; only the outermost pair on a thread reaches the kernel.
+    void TakeTempLock();
+    void GiveBackTempLock();
 
     std::deque<TempBlock> blocks_;  // newest at the front
     std::uint32_t offset_ = 0;
@@ -93,6 +110,7 @@ private:
     std::string xloperTypeCode_;
     std::string wideStringTypeCode_;
     void* tempMutex_ = nullptr;  // the handle of "zep_mutex", opened on first use
+    std::uint64_t lockAcquisitions_ = 0;
 };
 
 template <typename... Records>

@@ -169,7 +169,51 @@ TEST_F(ConnectionWithoutExcel, RequestNoBlockCouldHoldThrowsAndChangesNothing)
     EXPECT_EQ(Address(before) + 104, Address(connection.TempAlloc(1))) << "the offset was left alone";
 }
 
+// Within a hold, allocations and releases take the lock without the kernel; each outermost take
+// goes to the kernel.
+TEST_F(ConnectionWithoutExcel, NestedTakesOfTheLockCostNoKernelCall)
+{
+    XlfExcel& connection = Connection();
+    const std::uint64_t before = connection.LockAcquisitions();
+    {
+        const XlfExcel::TempLockHold outer(connection);
+        connection.ReleaseTemp(false);
+        connection.TempAlloc(100);
+        const XlfExcel::TempLockHold inner(connection);
+        connection.TempAlloc(20000);  // a new block
+        EXPECT_EQ(before + 1, connection.LockAcquisitions());
+    }
+    connection.TempAlloc(100);
+    connection.ReleaseTemp(true);
+    EXPECT_EQ(before + 3, connection.LockAcquisitions());
+}
+
 #ifndef _WIN32
+// Whether another process can take "zep_mutex" at once.
+bool AnotherProcessCanTakeTheLock()
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const HANDLE mutex = CreateMutexA(nullptr, FALSE, "zep_mutex");
+        const DWORD waited = mutex != nullptr ? WaitForSingleObject(mutex, 0) : WAIT_FAILED;
+        std::_Exit(waited == WAIT_OBJECT_0 ? 0 : 1);
+    }
+    int status = 0;
+    return child != -1 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The hold keeps other processes out for its whole life, not only during each allocation.
+TEST_F(ConnectionWithoutExcel, AHoldKeepsTheLockFromOtherProcessesUntilItEnds)
+{
+    XlfExcel& connection = Connection();
+    {
+        const XlfExcel::TempLockHold hold(connection);
+        connection.TempAlloc(100);
+        EXPECT_FALSE(AnotherProcessCanTakeTheLock());
+    }
+    EXPECT_TRUE(AnotherProcessCanTakeTheLock());
+}
+
 // A process that dies holding "zep_mutex" leaves it abandoned; the next allocation takes it over.
 TEST_F(ConnectionWithoutExcel, AllocationTakesOverALockItsHolderDiedWith)
 {
