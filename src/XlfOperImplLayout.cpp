@@ -535,7 +535,29 @@ int XlfOperImplLayout<Layout>::GetReferencedCells(const XlfOper& h, CellMatrix& 
 }
 
 template <class Layout>
+bool XlfOperImplLayout<Layout>::ReadNumberArray(const Record& array, NumericMatrix& out) {
+    const auto rows = static_cast<std::uint32_t>(array.val.array.rows);
+    const auto columns = static_cast<std::uint32_t>(array.val.array.columns);
+    const Record* elements = array.val.array.lparray;
+    const Record* end = elements + std::size_t{rows} * columns;
+    if (!std::all_of(elements, end, [](const Record& element) { return element.xltype == xltypeNum; })) return false;
+    NumericMatrix numbers(rows, columns);
+    double* target = numbers.data();
+    for (const Record* element = elements; element != end; ++element) *target++ = element->val.num;
+    out = std::move(numbers);
+    return true;
+}
+
+template <class Layout>
 int XlfOperImplLayout<Layout>::GetMatrix(const XlfOper& h, NumericMatrix& out) const {
+    // Arrays of numbers are the common argument; anything else, errors included, takes the
+    // general path, so that failures stay exactly what it reports.
+    if (Type(h) == xltypeMulti && ReadNumberArray(*RecordPtr(h), out)) return xlretSuccess;
+    return GetMatrixThroughCells(h, out);
+}
+
+template <class Layout>
+int XlfOperImplLayout<Layout>::GetMatrixThroughCells(const XlfOper& h, NumericMatrix& out) const {
     const std::uint32_t type = Type(h);
     if (type == xltypeMissing || type == xltypeNil) {
         out = NumericMatrix(0, 0);

@@ -87,6 +87,10 @@ public:
     int GetErrorCode(const XlfOper& h, std::uint16_t& out) const override;
     std::uint32_t Type(const XlfOper& h) const override;
 
+    // GetMatrix's general path: any value, through a CellMatrix of its cells. GetMatrix reads an
+    // array of numbers only without this go-between, and must give what this gives.
+    int GetMatrixThroughCells(const XlfOper& h, NumericMatrix& out) const;
+
 protected:
     XlfOperImplLayout() = default;
     ~XlfOperImplLayout() = default;
@@ -124,6 +128,9 @@ private:
     // A cell of the kind of the record's whole type word; nothing for a kind cells cannot hold.
     static std::optional<MatrixCell> CellOf(const Record& record);
     Record& RequireMulti(const XlfOper& h) const;
+    // An array whose elements are all numbers, read straight into out; false, with out untouched,
+    // for any other array.
+    static bool ReadNumberArray(const Record& array, NumericMatrix& out);
     void WriteCell(XlfOper& element, const MatrixCell& cell) const;
     int ReadReferencedCell(const XlfOper& cell, MatrixCell& out) const;
     int GetReferencedCells(const XlfOper& h, CellMatrix& out) const;

@@ -9,10 +9,14 @@
 
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <limits>
 #include <new>
+#include <ostream>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace zep::testing {
 namespace {
@@ -322,6 +326,86 @@ TYPED_TEST(StrategyTest, SetCellMatrixGivesTheRecordsOfValuesBuiltOneByOne) {
                 }
             }
         }
+    }
+}
+
+// What a matrix read gave: its return code or what it threw, and the matrix bit for bit.
+struct MatrixReading {
+    std::string outcome;
+    std::uint32_t rows = 0, columns = 0;
+    std::vector<std::uint64_t> bits;
+
+    bool operator==(const MatrixReading& other) const {
+        return outcome == other.outcome && rows == other.rows && columns == other.columns && bits == other.bits;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const MatrixReading& reading) {
+    return out << reading.outcome << ", " << reading.rows << " x " << reading.columns;
+}
+
+template <class Read>
+MatrixReading ReadingOf(Read read) {
+    MatrixReading reading;
+    NumericMatrix out(2, 2);  // a stale matrix, to show what a failure leaves in it
+    try {
+        reading.outcome = "code " + std::to_string(read(out));
+    } catch (const char* text) {
+        reading.outcome = std::string("threw ") + text;
+    } catch (const std::exception& failure) {
+        reading.outcome = std::string("threw ") + failure.what();
+    }
+    reading.rows = out.rows();
+    reading.columns = out.columns();
+    reading.bits.resize(std::size_t{out.rows()} * out.columns());
+    if (!reading.bits.empty()) std::memcpy(reading.bits.data(), out.data(), reading.bits.size() * sizeof(double));
+    return reading;
+}
+
+// GetMatrix reads arrays of numbers without building cells; on random arrays, some all numbers,
+// some with one or more other elements anywhere, it must give exactly what the general path gives.
+TYPED_TEST(StrategyTest, TheNumberPathReadsMatricesAsTheGeneralPathDoes) {
+    const auto& strategy = static_cast<const typename TypeParam::Strategy&>(this->Impl());
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> size(1, 12), other(0, 7), bits(0, 255);
+    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::denorm_min(), -1e308};
+    for (int round = 0; round < 200; ++round) {
+        const int rows = size(random), columns = size(random);
+        std::vector<Value> elements;
+        for (int k = 0; k < rows * columns; ++k) {
+            const int b = bits(random);
+            elements.push_back(Value::number(b < 30 ? specials[b % 7] : std::ldexp(b - 128.0, bits(random) - 128)));
+        }
+        // Half the arrays all numbers; the rest with up to three other elements.
+        const int others = round % 2 == 0 ? 0 : 1 + round % 3;
+        for (int k = 0; k < others; ++k) {
+            Value& element = elements[std::uniform_int_distribution<std::size_t>(0, elements.size() - 1)(random)];
+            switch (other(random)) {
+                case 0: element = Value::text("7"); break;
+                case 1: element = Value::boolean(true); break;
+                case 2: element = Value::error(xlerrNA); break;
+                case 3: element = Value::nil(); break;
+                case 4: element = Value::missing(); break;
+                case 5: element = Value::integer(3); break;
+                case 6: element = Value::text(""); break;
+                default: element = Value::number(1); break;
+            }
+        }
+        typename TestFixture::Argument array(Value::array(rows, columns, std::move(elements)));
+        const XlfOper h(array.get());
+        const MatrixReading general = ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrixThroughCells(h, out); });
+        EXPECT_EQ(ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrix(h, out); }), general)
+            << "round " << round << ": " << xlhost::decode(this->RecordOf(h));
+    }
+    // Values that are no array keep to the general path.
+    for (const Value& value : {Value::number(2.5), Value::missing(), Value::nil(), Value::text("x")}) {
+        typename TestFixture::Argument argument(value);
+        const XlfOper h(argument.get());
+        EXPECT_EQ(ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrix(h, out); }),
+                  ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrixThroughCells(h, out); }))
+            << value;
     }
 }
 
