@@ -1,0 +1,205 @@
+// Every entry point called with every kind of argument Excel can pass, and some it never does,
+// in both record layouts: each call must hand back a record Excel can read, and leave Excel's
+// memory and the arguments as they were. What the results say is the end-to-end tests' business.
+#include "WorksheetCallCheck.h"
+
+#include "XlfExcel.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using worksheetcheck::EntryPoint;
+using worksheetcheck::EntryPoints;
+using xlhost::Area;
+using xlhost::Layout12;
+using xlhost::Layout4;
+using xlhost::SheetId;
+using xlhost::Value;
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+Value Text(std::size_t length) { return Value::text(std::string(length, 'x')); }
+
+// A rows x columns block of distinct numbers, or of one element repeated.
+Value Block(std::int32_t rows, std::int32_t columns, const Value* only = nullptr) {
+    std::vector<Value> elements;
+    elements.reserve(std::size_t(rows) * std::size_t(columns));
+    for (std::int32_t i = 0; i < rows * columns; ++i)
+        elements.push_back(only != nullptr ? *only : Value::number(i % 7 + i / 7 * 0.5));
+    return Value::array(rows, columns, std::move(elements));
+}
+
+// Where the sheet's cells lie: numbers at the top left, blanks below, a long text further down.
+const Area numberBlock{0, 1, 0, 1};
+const Area blankBlock{10, 11, 0, 2};
+const Area longTextCell{20, 20, 0, 0};
+constexpr std::size_t longText = 40000;
+
+struct ArgumentKind {
+    std::string name;
+    std::function<Value(SheetId sheet)> make;
+};
+
+std::vector<ArgumentKind> SmallArguments() {
+    std::vector<ArgumentKind> kinds = {
+        {"nil", [](SheetId) { return Value::nil(); }},
+        {"missing", [](SheetId) { return Value::missing(); }},
+        {"TRUE", [](SheetId) { return Value::boolean(true); }},
+        {"#N/A", [](SheetId) { return Value::error(xlerrNA); }},
+        {"integer", [](SheetId) { return Value::integer(3); }},
+        {"text of 0", [](SheetId) { return Text(0); }},
+        {"text of 255", [](SheetId) { return Text(255); }},
+        {"text of 256", [](SheetId) { return Text(256); }},
+        {"number text", [](SheetId) { return Value::text("2.5"); }},
+        {"number", [](SheetId) { return Value::number(2.5); }},
+        {"NaN", [](SheetId) { return Value::number(nan); }},
+        {"+inf", [](SheetId) { return Value::number(inf); }},
+        {"-inf", [](SheetId) { return Value::number(-inf); }},
+        {"1 x 1", [](SheetId) { return Block(1, 1); }},
+        {"1 x 300", [](SheetId) { return Block(1, 300); }},
+        {"2 x 2 of NaN and infinities",
+         [](SheetId) { return Value::array(2, 2, {Value::number(nan), Value::number(inf), Value::number(-inf), Value::number(1)}); }},
+        {"one cell", [](SheetId sheet) { return Value::reference(sheet, Area{0, 0, 0, 0}); }},
+        {"block of cells", [](SheetId sheet) { return Value::reference(sheet, numberBlock); }},
+        {"block on the active sheet", [](SheetId) { return Value::sheetReference(numberBlock); }},
+        {"blank cells", [](SheetId sheet) { return Value::reference(sheet, blankBlock); }},
+        {"one blank cell", [](SheetId) { return Value::sheetReference(Area{10, 10, 0, 0}); }},
+        {"cell of a 40,000-character text", [](SheetId sheet) { return Value::reference(sheet, longTextCell); }},
+        {"two areas", [](SheetId sheet) { return Value::reference(sheet, {numberBlock, blankBlock}); }},
+        {"unknown sheet", [](SheetId sheet) { return Value::reference(sheet + 1000, numberBlock); }},
+    };
+    // Arrays of each element type, the ones Excel never puts in an array included.
+    const std::vector<std::pair<std::string, Value>> elements = {
+        {"numbers", Value::number(1)},   {"number texts", Value::text("1")}, {"texts", Value::text("x")},
+        {"booleans", Value::boolean(false)}, {"errors", Value::error(xlerrDiv0)}, {"nils", Value::nil()},
+        {"integers", Value::integer(2)}, {"missing values", Value::missing()},
+    };
+    for (const auto& element : elements) {
+        const Value only = element.second;
+        kinds.push_back({"2 x 2 of " + element.first, [only](SheetId) { return Block(2, 2, &only); }});
+    }
+    kinds.push_back({"array of every element type", [](SheetId) {
+                         return Value::array(2, 4, {Value::number(1), Value::text("x"), Value::boolean(true),
+                                                    Value::error(xlerrRef), Value::nil(), Value::integer(-5),
+                                                    Value::missing(), Value::text("")});
+                     }});
+    return kinds;
+}
+
+std::vector<ArgumentKind> LargeArguments() {
+    return {
+        {"2000 x 255", [](SheetId) { return Block(2000, 255); }},
+        {"65,536 x 1", [](SheetId) { return Block(65536, 1); }},
+    };
+}
+
+const std::vector<double> smallNumbers = {1, 2, 3, 0, -1, 2.5, nan, inf, -inf, 1e300, -2147483648.0};
+
+template <class L>
+const char* VersionText();
+template <>
+const char* VersionText<Layout12>() { return "12.0"; }
+template <>
+const char* VersionText<Layout4>() { return "16.0"; }
+
+template <class L>
+class BadInput : public testing::Test {
+protected:
+    using Argument = xlhost::ArgumentRecord<L>;
+
+    void SetUp() override {
+        host = std::make_unique<xlhost::ExcelStandIn>(VersionText<L>());
+        worksheetcheck::ConnectToCurrentHost();
+        // The strategy of a layout is made once per process: Excel 12 runs first, then Excel 4.
+        ASSERT_EQ(L::layout == xlhost::Layout::Excel12, zep::XlfExcel::Current().IsExcel12());
+        auto& sheets = host->sheets();
+        sheet = sheets.activeSheet();
+        sheets.setCells(sheet, numberBlock.firstRow, numberBlock.firstColumn,
+                        Value::array(2, 2, {Value::number(4), Value::number(7), Value::number(2), Value::number(6)}));
+        sheets.setCell(sheet, longTextCell.firstRow, longTextCell.firstColumn, Text(longText));
+    }
+
+    void TearDown() override { zep::XlfExcel::DeleteCurrent(); }
+
+    // The kinds this layout can carry, built once; Excel cannot send the others in it (an Excel 4
+    // text over 255 characters, an array of 65,536 rows), so they are left out.
+    std::vector<std::pair<std::string, std::unique_ptr<Argument>>> Build(const std::vector<ArgumentKind>& kinds) {
+        std::vector<std::pair<std::string, std::unique_ptr<Argument>>> built;
+        for (const ArgumentKind& kind : kinds) {
+            const Value value = kind.make(sheet);
+            if (xlhost::RecordCodec<L>::blockSize(value, nullptr))
+                built.emplace_back(kind.name, std::make_unique<Argument>(value));
+            else
+                skipped.push_back(kind.name);
+        }
+        return built;
+    }
+
+    void Check(const EntryPoint& entry, const std::string& description, Argument& first, Argument& second,
+               double number) {
+        void* result = entry.call(first.get(), second.get(), number);
+        const std::string problems = worksheetcheck::CallProblems<L>(*host, result, {&first, &second});
+        EXPECT_EQ("", problems) << entry.name << "(" << description << ")";
+    }
+
+    // Each argument kind in every record position (the other one a plain number block), with
+    // each number, and both records of a kind at once where `pairs` is set.
+    void CallEveryEntryPoint(const std::vector<ArgumentKind>& kinds, const std::vector<double>& numbers, bool pairs) {
+        auto arguments = Build(kinds);
+        Argument square(Block(2, 2));
+        Argument column(Block(2, 1));
+        for (const EntryPoint& entry : EntryPoints()) {
+            for (auto& [name, argument] : arguments) {
+                const std::vector<double> used = entry.takesNumber ? numbers : std::vector<double>{numbers.front()};
+                for (double number : used)
+                    Check(entry, name + ", " + testing::PrintToString(number), *argument, column, number);
+                if (entry.records == 2) {
+                    Check(entry, "2 x 2, " + name, square, *argument, 1);
+                    if (pairs) Check(entry, name + ", " + name, *argument, *argument, 1);
+                }
+            }
+        }
+    }
+
+    std::unique_ptr<xlhost::ExcelStandIn> host;
+    SheetId sheet = 0;
+    std::vector<std::string> skipped;
+};
+
+struct LayoutNames {
+    template <class L>
+    static std::string GetName(int) {
+        return L::layout == xlhost::Layout::Excel12 ? "Excel12" : "Excel4";
+    }
+};
+
+using Layouts = testing::Types<Layout12, Layout4>;
+TYPED_TEST_SUITE(BadInput, Layouts, LayoutNames);
+
+TYPED_TEST(BadInput, EveryEntryPointTakesEveryKindOfArgument) {
+    this->CallEveryEntryPoint(SmallArguments(), smallNumbers, true);
+    if (TypeParam::layout == xlhost::Layout::Excel12) {
+        EXPECT_TRUE(this->skipped.empty()) << testing::PrintToString(this->skipped);
+    } else {
+        // Nor an array wider than its sheets.
+        EXPECT_EQ((std::vector<std::string>{"text of 256", "1 x 300"}), this->skipped);
+    }
+}
+
+TYPED_TEST(BadInput, EveryEntryPointTakesTheLargestShapes) {
+    // 2 picks the singular values: the full left factor of a 2000-row matrix takes minutes.
+    this->CallEveryEntryPoint(LargeArguments(), {2}, false);
+    if (TypeParam::layout == xlhost::Layout::Excel4) {
+        EXPECT_EQ(std::vector<std::string>{"65,536 x 1"}, this->skipped);
+    }
+}
+
+}  // namespace
