@@ -199,12 +199,7 @@ XlfOper& XlfOper::Set(const NumericMatrix& numbers) {
     const XlfOperImpl& impl = Impl();
     const std::uint32_t columns = std::min(numbers.columns(), XlfOperImpl::MaxArrayColumns);
     impl.SetMulti(*this, numbers.rows(), columns);
-    for (std::uint32_t i = 0; i < numbers.rows(); ++i) {
-        for (std::uint32_t j = 0; j < columns; ++j) {
-            XlfOper element = impl.Element(*this, i, j);
-            impl.SetDouble(element, numbers[i][j]);
-        }
-    }
+    impl.SetNumbers(*this, numbers.data(), numbers.columns());
     return *this;
 }
 
@@ -214,10 +209,7 @@ XlfOper& XlfOper::Set(const NumericVector& numbers) {
     if (rows != numbers.size()) throw std::length_error("a vector of more rows than an array can have");
     const XlfOperImpl& impl = Impl();
     impl.SetMulti(*this, rows, 1);
-    for (std::uint32_t i = 0; i < rows; ++i) {
-        XlfOper element = impl.Element(*this, i, 0);
-        impl.SetDouble(element, numbers[i]);
-    }
+    impl.SetNumbers(*this, numbers.data(), 1);
     return *this;
 }
 

@@ -54,6 +54,9 @@ public:
     virtual void* RawPointer(const XlfOper& h) const = 0;
     // An array of xltypeNil elements. Counts the layout cannot hold throw std::length_error.
     virtual XlfOper& SetMulti(XlfOper& h, std::uint32_t rows, std::uint32_t columns) const = 0;
+    // Makes every element of an array from SetMulti a number, row by row: element (i, j) gets
+    // numbers[i * stride + j]. XlfException for any other value.
+    virtual void SetNumbers(XlfOper& h, const double* numbers, std::size_t stride) const = 0;
     virtual XlfOper& SetWord(XlfOper& h, std::int16_t value, bool isError) const = 0;
     // A one-area reference; one the layout cannot hold throws std::out_of_range.
     virtual XlfOper& SetRangeRef(XlfOper& h, const XlfRangeRef& range) const = 0;

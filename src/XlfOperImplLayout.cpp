@@ -302,6 +302,21 @@ XlfOper& XlfOperImplLayout<Layout>::SetMulti(XlfOper& h, std::uint32_t rows, std
     return h;
 }
 
+// The records SetDouble would make of the cleared elements, without a handle per element.
+template <class Layout>
+void XlfOperImplLayout<Layout>::SetNumbers(XlfOper& h, const double* numbers, std::size_t stride) const {
+    Record& array = RequireMulti(h);
+    const auto rows = static_cast<std::uint32_t>(array.val.array.rows);
+    const auto columns = static_cast<std::uint32_t>(array.val.array.columns);
+    Record* element = array.val.array.lparray;
+    for (std::uint32_t i = 0; i < rows; ++i) {
+        for (std::uint32_t j = 0; j < columns; ++j, ++element) {
+            element->val.num = numbers[std::size_t{i} * stride + j];
+            element->xltype = xltypeNum;
+        }
+    }
+}
+
 template <class Layout>
 XlfOper& XlfOperImplLayout<Layout>::SetElement(XlfOper& h, std::uint32_t row, std::uint32_t column,
                                                const XlfOper& value) const {

@@ -66,6 +66,7 @@ public:
     std::uint32_t Columns(const XlfOper& h) const override;
     void* RawPointer(const XlfOper& h) const override;
     XlfOper& SetMulti(XlfOper& h, std::uint32_t rows, std::uint32_t columns) const override;
+    void SetNumbers(XlfOper& h, const double* numbers, std::size_t stride) const override;
     XlfOper& SetWord(XlfOper& h, std::int16_t value, bool isError) const override;
     XlfOper& SetRangeRef(XlfOper& h, const XlfRangeRef& range) const override;
     XlfOper& SetCellMatrix(XlfOper& h, const CellMatrix& cells) const override;
