@@ -1,0 +1,168 @@
+// One worksheet call per input, through the stand-in Excel: the input picks the entry point,
+// fills some cells, and gives the argument records and the number. The record layout is the
+// program's (FUZZ_EXCEL_VERSION), as one process can serve only one layout after the other.
+// Any call that returns a record Excel cannot read, keeps or misfrees Excel memory, or writes
+// to an argument aborts with what went wrong; the sanitizers catch the rest.
+#include "WorksheetCallCheck.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using xlhost::Area;
+using xlhost::SheetId;
+using xlhost::Value;
+
+#if FUZZ_EXCEL_VERSION == 12
+using L = xlhost::Layout12;
+constexpr const char* versionText = "12.0";
+#else
+using L = xlhost::Layout4;
+constexpr const char* versionText = "16.0";
+#endif
+
+// Shapes stay small enough for thousands of calls a second; the battery covers the largest ones.
+constexpr std::int32_t maxSide = 300;
+constexpr std::int64_t maxElements = 4096;
+
+// The input as a stream of bytes that reads as zeros once it runs out.
+class ByteReader {
+public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    std::uint8_t Byte() {
+        if (size_ == 0) return 0;
+        --size_;
+        return *data_++;
+    }
+    std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() | Byte() << 8); }
+    double Double() {
+        std::uint64_t bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= std::uint64_t(Byte()) << (8 * i);
+        double number;
+        std::memcpy(&number, &bits, sizeof number);
+        return number;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+};
+
+constexpr double inf = __builtin_inf();
+
+double Number(ByteReader& in) {
+    static const double chosen[] = {0, 1, 2, 3, -1, 0.5, 2.5, __builtin_nan(""), inf, -inf, 1e300, -1e-300,
+                                    -2147483648.0, 2147483648.0, 4294967296.0, -0.0};
+    const std::uint8_t selector = in.Byte();
+    constexpr std::size_t count = sizeof chosen / sizeof chosen[0];
+    return selector < 2 * count ? chosen[selector % count] : in.Double();
+}
+
+Value Text(ByteReader& in) {
+    const std::size_t length = in.Word() % (L::maxTextUnits + 1);
+    std::u16string units;
+    for (std::size_t i = 0; i < length; ++i) {
+        std::uint8_t unit = in.Byte();
+        units.push_back(unit == 0xFF ? in.Word() : char16_t(unit == 0 ? '1' : unit));
+    }
+    return Value::text(std::move(units));
+}
+
+Value Error(ByteReader& in) {
+    static const int codes[] = {xlerrNull, xlerrDiv0, xlerrValue, xlerrRef, xlerrName, xlerrNum, xlerrNA, xlerrGettingData};
+    return Value::error(codes[in.Byte() % (sizeof codes / sizeof codes[0])]);
+}
+
+Value Integer(ByteReader& in) {
+    const auto word = static_cast<std::int16_t>(in.Word());
+    return Value::integer(word);  // a 16-bit value fits both layouts
+}
+
+// A value that can stand in an array or a cell; `anyKind` adds the ones only arrays can carry.
+Value Element(ByteReader& in, bool anyKind) {
+    switch (in.Byte() % (anyKind ? 7 : 5)) {
+        case 0: return Value::number(Number(in));
+        case 1: return Text(in);
+        case 2: return Value::boolean(in.Byte() & 1);
+        case 3: return Error(in);
+        case 4: return Value::nil();
+        case 5: return Integer(in);
+        default: return Value::missing();
+    }
+}
+
+Area SmallArea(ByteReader& in) {
+    Area area;
+    area.firstRow = in.Byte() % 32;
+    area.firstColumn = in.Byte() % 32;
+    area.lastRow = area.firstRow + in.Byte() % 32;
+    area.lastColumn = area.firstColumn + in.Byte() % 32;
+    return area;
+}
+
+Value Argument(ByteReader& in, SheetId sheet) {
+    switch (in.Byte() % 12) {
+        case 0: return Value::nil();
+        case 1: return Value::missing();
+        case 2: return Value::boolean(in.Byte() & 1);
+        case 3: return Error(in);
+        case 4: return Integer(in);
+        case 5: return Text(in);
+        case 6:
+        case 7: return Value::number(Number(in));
+        case 8: {
+            const std::int32_t rows = 1 + in.Word() % maxSide;
+            std::int32_t columns = 1 + in.Byte() % (L::layout == xlhost::Layout::Excel4 ? 256 : maxSide);
+            if (std::int64_t(rows) * columns > maxElements) columns = std::int32_t(maxElements / rows);
+            std::vector<Value> elements;
+            for (std::int32_t i = 0; i < rows * columns; ++i) elements.push_back(Element(in, true));
+            return Value::array(rows, columns, std::move(elements));
+        }
+        case 9: return Value::sheetReference(SmallArea(in));
+        case 10: {
+            std::vector<Area> areas(1 + in.Byte() % 3);
+            for (Area& area : areas) area = SmallArea(in);
+            return Value::reference(sheet, std::move(areas));
+        }
+        default:
+            return Value::reference(sheet + 1 + in.Byte() % 2, SmallArea(in));  // no such sheet
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ByteReader in(data, size);
+    const auto& entry = worksheetcheck::EntryPoints()[in.Byte() % worksheetcheck::EntryPoints().size()];
+    const std::uint8_t flags = in.Byte();
+
+    xlhost::ExcelStandIn host(versionText);
+    worksheetcheck::ConnectToCurrentHost();
+    const SheetId sheet = host.sheets().activeSheet();
+    for (int cells = in.Byte() % 16; cells > 0; --cells) {
+        const std::int32_t row = in.Byte() % 32;
+        const std::int32_t column = in.Byte() % 32;
+        host.sheets().setCell(sheet, row, column, Element(in, false));
+    }
+    if (flags & 1) host.windows().openFunctionWizard();
+
+    xlhost::ArgumentRecord<L> first(Argument(in, sheet));
+    xlhost::ArgumentRecord<L> second(Argument(in, sheet));
+    const double number = Number(in);
+
+    const void* result = entry.call(first.get(), second.get(), number);
+    const std::string problems = worksheetcheck::CallProblems<L>(host, result, {&first, &second});
+    if (!problems.empty()) {
+        std::fprintf(stderr, "%s(%s, %s, %g):\n%s", entry.name, describe(first.value()).c_str(),
+                     describe(second.value()).c_str(), number, problems.c_str());
+        std::abort();
+    }
+    return 0;
+}
