@@ -5,7 +5,8 @@
 //   P2 Transpose1000x255: xlmtrx_Transpose of a 1000 x 255 range / a plain loop that reads the
 //                         records into doubles and writes the transposed records; also ns per cell.
 //   P3 Invert3x3:         xlmtrx_Invert of a 3 x 3 range / Newmat's 3 x 3 inverse alone; also how
-//                         often a call takes the named lock from the kernel.
+//                         often a call takes the named lock from the kernel, and what one take
+//                         and release of that lock costs alone ("lock_ratio": it over Newmat's).
 // Each iteration times a batch of each side back to back; "ratio" is the median of the
 // iterations' ratios, so that a pause of the machine in one iteration does not move it.
 #include "ExcelStandIn.h"
@@ -140,6 +141,18 @@ void Invert(benchmark::State& state, const char* version, int n, int batch) {
         ++calls;
     }, direct);
     state.counters["locks_per_call"] = double(excel.LockAcquisitions() - locksBefore) / double(calls);
+    // What one take and release of the named lock costs alone, against the same direct work: the
+    // floor under a call's ratio while each call takes the lock from the kernel once.
+    std::vector<double> lockSeconds;
+    for (int round = 0; round < 21; ++round) {
+        const auto start = Clock::now();
+        for (int i = 0; i < 100; ++i) {
+            const zep::XlfExcel::TempLockHold hold(excel);
+        }
+        lockSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count() / 100);
+    }
+    state.counters["lock_us"] = Median(lockSeconds) * 1e6;
+    state.counters["lock_ratio"] = state.counters["lock_us"] / state.counters["direct_us"];
 }
 
 template <class L>
