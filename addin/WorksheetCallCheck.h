@@ -25,6 +25,20 @@ struct EntryPoint {
 
 const std::array<EntryPoint, 11>& EntryPoints();
 
+// The Excel that speaks layout L: exactly 12 is the Excel 12 interface, a later version Excel 4's.
+template <class L>
+constexpr const char* VersionText() {
+    return L::layout == xlhost::Layout::Excel12 ? "12.0" : "16.0";
+}
+
+// Names the typed test suites after their layout.
+struct LayoutNames {
+    template <class L>
+    static std::string GetName(int) {
+        return L::layout == xlhost::Layout::Excel12 ? "Excel12" : "Excel4";
+    }
+};
+
 // Makes the framework connect afresh to the current stand-in Excel.
 void ConnectToCurrentHost();
 

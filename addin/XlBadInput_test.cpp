@@ -104,19 +104,12 @@ std::vector<ArgumentKind> LargeArguments() {
 const std::vector<double> smallNumbers = {1, 2, 3, 0, -1, 2.5, nan, inf, -inf, 1e300, -2147483648.0};
 
 template <class L>
-const char* VersionText();
-template <>
-const char* VersionText<Layout12>() { return "12.0"; }
-template <>
-const char* VersionText<Layout4>() { return "16.0"; }
-
-template <class L>
 class BadInput : public testing::Test {
 protected:
     using Argument = xlhost::ArgumentRecord<L>;
 
     void SetUp() override {
-        host = std::make_unique<xlhost::ExcelStandIn>(VersionText<L>());
+        host = std::make_unique<xlhost::ExcelStandIn>(worksheetcheck::VersionText<L>());
         worksheetcheck::ConnectToCurrentHost();
         // The strategy of a layout is made once per process: Excel 12 runs first, then Excel 4.
         ASSERT_EQ(L::layout == xlhost::Layout::Excel12, zep::XlfExcel::Current().IsExcel12());
@@ -174,15 +167,8 @@ protected:
     std::vector<std::string> skipped;
 };
 
-struct LayoutNames {
-    template <class L>
-    static std::string GetName(int) {
-        return L::layout == xlhost::Layout::Excel12 ? "Excel12" : "Excel4";
-    }
-};
-
 using Layouts = testing::Types<Layout12, Layout4>;
-TYPED_TEST_SUITE(BadInput, Layouts, LayoutNames);
+TYPED_TEST_SUITE(BadInput, Layouts, worksheetcheck::LayoutNames);
 
 TYPED_TEST(BadInput, EveryEntryPointTakesEveryKindOfArgument) {
     this->CallEveryEntryPoint(SmallArguments(), smallNumbers, true);

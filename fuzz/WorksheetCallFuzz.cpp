@@ -21,10 +21,8 @@ using xlhost::Value;
 
 #if FUZZ_EXCEL_VERSION == 12
 using L = xlhost::Layout12;
-constexpr const char* versionText = "12.0";
 #else
 using L = xlhost::Layout4;
-constexpr const char* versionText = "16.0";
 #endif
 
 // Shapes stay small enough for thousands of calls a second; the battery covers the largest ones.
@@ -143,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& entry = worksheetcheck::EntryPoints()[in.Byte() % worksheetcheck::EntryPoints().size()];
     const std::uint8_t flags = in.Byte();
 
-    xlhost::ExcelStandIn host(versionText);
+    xlhost::ExcelStandIn host(worksheetcheck::VersionText<L>());
     worksheetcheck::ConnectToCurrentHost();
     const SheetId sheet = host.sheets().activeSheet();
     for (int cells = in.Byte() % 16; cells > 0; --cells) {
