@@ -189,3 +189,35 @@ TYPED_TEST(BadInput, EveryEntryPointTakesTheLargestShapes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The check itself must see each fault it is there for.
+TEST(WorksheetCallCheck, FindsUnreadableResultsKeptMemoryAndChangedArguments) {
+    using worksheetcheck::ResultProblem;
+    EXPECT_EQ("null result", ResultProblem<Layout12>(nullptr));
+    xlhost::Argument12 wide(Block(1, 256));
+    EXPECT_EQ("array of 256 columns", ResultProblem<Layout12>(wide.get()));
+    xlhost::Argument12 reference(Value::sheetReference(numberBlock));
+    EXPECT_EQ("result of kind reference", ResultProblem<Layout12>(reference.get()));
+    XLOPER12 tooLong{};
+    XCHAR body[] = {40000, 'x'};
+    tooLong.xltype = xltypeStr;
+    tooLong.val.str = body;
+    EXPECT_NE(std::string::npos, ResultProblem<Layout12>(&tooLong).find("text count 40000"));
+    xlhost::Argument12 fine(Block(2, 2));
+    EXPECT_EQ("", ResultProblem<Layout12>(fine.get()));
+
+    xlhost::ExcelStandIn host(worksheetcheck::VersionText<Layout12>());
+    xlhost::Argument12 source(Value::text("abc"));
+    XLOPER12 coerced{};
+    XLOPER12* argv[] = {source.get()};
+    ASSERT_EQ(xlretSuccess, host.excel12(xlhost::Entry::Direct, xlCoerce, &coerced, 1, argv));
+    fine.get()->val.array.lparray[0].val.num = 99;
+    const std::string problems = worksheetcheck::CallProblems<Layout12>(host, fine.get(), {&fine});
+    EXPECT_NE(std::string::npos, problems.find("never given back")) << problems;
+    EXPECT_NE(std::string::npos, problems.find("was written to")) << problems;
+    EXPECT_EQ("", worksheetcheck::CallProblems<Layout12>(host, source.get(), {&source}));
+}
+
+}  // namespace
