@@ -1,36 +1,39 @@
-// Windows mutexes. A named one is system-wide: an flock() on a file named after it, which the
-// kernel releases when the holding process dies, so a crashed holder never blocks the others for
-// good. The file's first byte says "held": a holder that releases clears it, one that dies leaves
-// it set, and the next process to get the lock sees it and receives WAIT_ABANDONED, as Windows hands
-// an abandoned mutex to its next waiter. Within a process one shared state per name arbitrates
-// between threads and counts the owning thread's recursive waits, as a Windows mutex does.
+// Windows mutexes, on robust recursive pthread mutexes. A named one lives in a small file in
+// /dev/shm that every process opening the name maps, so it is system-wide; an unnamed one lives in
+// this process's memory. Robustness gives Windows' abandonment: when the owning thread ends (or its
+// process dies) the kernel marks the mutex, and the next taker gets WAIT_ABANDONED and owns it.
+// Taking a free mutex costs no system call, so the lock is cheap here where Windows pays a kernel
+// round trip; callers that care count their waits instead of timing them.
 //
-// Differences from Windows: a thread that exits while owning a mutex keeps it until its process
-// ends (Windows would abandon it at once); ERROR_ALREADY_EXISTS reports only that this process has
-// the name open already; handles do not survive fork(): a forked child opens the name afresh.
+// Differences from Windows: ERROR_ALREADY_EXISTS reports only that this process has the name open
+// already; handles do not survive fork() (a forked child opens the name afresh); a process keeps its
+// mapping of a name until it ends, so closing the last handle of a mutex it owns leaves the mutex
+// owned until the owning thread ends, which then abandons it.
 #include "PlatformControl.h"
 #include "WindowsStandIn.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 namespace platform {
 
 std::string NamedMutexFile(const std::string& name)
 {
     // Kernel object names may hold any character but '\'; keep the file name portable.
-    std::string file = "/tmp/winplatform-mutex-";
+    std::string file = "/dev/shm/winplatform-mutex-";
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= '0' && byte <= '9') || (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || c == '_' ||
@@ -49,68 +52,80 @@ std::string NamedMutexFile(const std::string& name)
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// What a mapped name file holds. `ready` is set once the mutex is initialised, so a file
+// created by a process that died before finishing is initialised again by the next one.
+struct SharedMutex {
+    pthread_mutex_t mutex;
+    std::atomic<unsigned> ready;
+};
+const unsigned readyMark = 0x57494e4d;
 
-const char heldMark = 1;
-const char freeMark = 0;
+void InitialiseMutex(pthread_mutex_t& mutex, bool shared)
+{
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    if (shared)
+        pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+    pthread_mutex_init(&mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+}
+
+// Maps the name's file, initialising the mutex in it if no process did. The file's flock only
+// orders the initialisation; the mutex itself never touches the file again.
+SharedMutex* MapNamedMutex(const std::string& name)
+{
+    const int file = open(platform::NamedMutexFile(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (file < 0) {
+        SetLastError(errno == ENAMETOOLONG ? ERROR_FILENAME_EXCED_RANGE : ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    SharedMutex* shared = nullptr;
+    struct stat status {};
+    if (flock(file, LOCK_EX) == 0 && fstat(file, &status) == 0 &&
+        (status.st_size >= static_cast<off_t>(sizeof(SharedMutex)) || ftruncate(file, sizeof(SharedMutex)) == 0)) {
+        void* memory = mmap(nullptr, sizeof(SharedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+        if (memory != MAP_FAILED) {
+            shared = static_cast<SharedMutex*>(memory);
+            if (shared->ready.load(std::memory_order_acquire) != readyMark) {
+                InitialiseMutex(shared->mutex, true);
+                shared->ready.store(readyMark, std::memory_order_release);
+            }
+        }
+    }
+    flock(file, LOCK_UN);  // explicitly: the mapping keeps the open file, and with it the flock
+    close(file);
+    if (shared == nullptr)
+        SetLastError(ERROR_ACCESS_DENIED);
+    return shared;
+}
 
 struct MutexState {
-    int file = -1;  // -1 for an unnamed, process-local mutex
-    pid_t process = getpid();
-    std::mutex guard;
-    std::condition_variable released;
-    bool owned = false;
-    std::thread::id owner;
-    unsigned long recursion = 0;
+    pthread_mutex_t* mutex = nullptr;
+    pid_t process = 0;
+    std::unique_ptr<pthread_mutex_t> own;  // an unnamed mutex's storage
 
+    // An owned mutex is linked into its owner's robust list, which the owner's thread walks later:
+    // its storage must outlive the handle then.
     ~MutexState()
     {
-        if (file >= 0)
-            close(file);
+        if (own != nullptr && own->__data.__owner != 0)
+            own.release();
+        else if (own != nullptr)
+            pthread_mutex_destroy(own.get());
     }
 };
 
-// Takes the system-wide lock for this process; the in-process owner is already settled.
-DWORD LockFile(int file, DWORD milliseconds, Clock::time_point deadline)
-{
-    if (file < 0)
-        return WAIT_OBJECT_0;
-    for (;;) {
-        const int how = milliseconds == INFINITE ? LOCK_EX : LOCK_EX | LOCK_NB;
-        if (flock(file, how) == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK)
-            return WAIT_FAILED;
-        if (Clock::now() >= deadline)
-            return WAIT_TIMEOUT;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    char mark = freeMark;
-    const bool abandoned = pread(file, &mark, 1, 0) == 1 && mark == heldMark;
-    if (pwrite(file, &heldMark, 1, 0) != 1) {
-        flock(file, LOCK_UN);
-        return WAIT_FAILED;
-    }
-    return abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
-}
-
-void UnlockFile(int file)
-{
-    if (file < 0)
-        return;
-    // Cleared before unlocking: only a holder that dies between the two leaves the mark set. A failed
-    // write only makes the next holder see the mutex as abandoned.
-    const ssize_t cleared = pwrite(file, &freeMark, 1, 0);
-    static_cast<void>(cleared);
-    flock(file, LOCK_UN);
-}
+// getpid() is a system call on every use; this one is refreshed in a forked child.
+pid_t thisProcess = getpid();
 
 struct HandleTable {
+    HandleTable() { pthread_atfork(nullptr, nullptr, [] { thisProcess = getpid(); }); }
+
     std::mutex guard;
     std::map<UINT_PTR, std::shared_ptr<MutexState>> handles;
-    std::map<std::string, std::weak_ptr<MutexState>> byName;
+    std::map<std::string, SharedMutex*> mappings;  // kept to the end: see the header comment
     UINT_PTR next = 4;  // Windows handle values are multiples of four
 };
 
@@ -125,9 +140,25 @@ std::shared_ptr<MutexState> Lookup(HANDLE handle)
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> lock(table.guard);
     const auto found = table.handles.find(reinterpret_cast<UINT_PTR>(handle));
-    if (found == table.handles.end() || found->second->process != getpid())
+    if (found == table.handles.end() || found->second->process != thisProcess)
         return nullptr;
     return found->second;
+}
+
+DWORD Outcome(int result)
+{
+    switch (result) {
+    case 0:
+        return WAIT_OBJECT_0;
+    case EOWNERDEAD:
+        return WAIT_ABANDONED;
+    case EBUSY:
+    case ETIMEDOUT:
+        return WAIT_TIMEOUT;
+    default:
+        SetLastError(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
 }
 
 }  // namespace
@@ -137,24 +168,24 @@ std::shared_ptr<MutexState> Lookup(HANDLE handle)
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
 {
     HandleTable& table = Handles();
-    std::shared_ptr<MutexState> state;
+    auto state = std::make_shared<MutexState>();
+    state->process = thisProcess;
     bool existed = false;
     {
         std::lock_guard<std::mutex> lock(table.guard);
-        if (lpName != nullptr) {
-            state = table.byName[lpName].lock();
-            existed = state != nullptr && state->process == getpid();
-        }
-        if (!existed) {
-            state = std::make_shared<MutexState>();
-            if (lpName != nullptr) {
-                state->file = open(platform::NamedMutexFile(lpName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-                if (state->file < 0) {
-                    SetLastError(errno == ENAMETOOLONG ? ERROR_FILENAME_EXCED_RANGE : ERROR_ACCESS_DENIED);
-                    return nullptr;
-                }
-                table.byName[lpName] = state;
+        if (lpName == nullptr) {
+            state->own = std::make_unique<pthread_mutex_t>();
+            InitialiseMutex(*state->own, false);
+            state->mutex = state->own.get();
+        } else {
+            SharedMutex*& shared = table.mappings[lpName];
+            if (shared == nullptr && (shared = MapNamedMutex(lpName)) == nullptr) {
+                table.mappings.erase(lpName);
+                return nullptr;
             }
+            state->mutex = &shared->mutex;
+            for (const auto& handle : table.handles)
+                existed = existed || (handle.second->mutex == state->mutex && handle.second->process == thisProcess);
         }
         table.next += 4;
         table.handles[table.next] = state;
@@ -173,33 +204,25 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
         SetLastError(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(dwMilliseconds);
-    const std::thread::id self = std::this_thread::get_id();
-    std::unique_lock<std::mutex> lock(state->guard);
-    if (state->owned && state->owner == self) {
-        ++state->recursion;
-        return WAIT_OBJECT_0;
-    }
-    const auto free = [&] { return !state->owned; };
-    if (dwMilliseconds == INFINITE)
-        state->released.wait(lock, free);
-    else if (!state->released.wait_until(lock, deadline, free))
-        return WAIT_TIMEOUT;
-    // Reserve the mutex for this thread while waiting for other processes without the guard held.
-    state->owned = true;
-    state->owner = self;
-    lock.unlock();
-    const DWORD result = LockFile(state->file, dwMilliseconds, deadline);
-    lock.lock();
-    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED) {
-        state->recursion = 1;
+    int result;
+    if (dwMilliseconds == 0) {
+        result = pthread_mutex_trylock(state->mutex);
+    } else if (dwMilliseconds == INFINITE) {
+        result = pthread_mutex_lock(state->mutex);
     } else {
-        state->owned = false;
-        state->released.notify_one();
-        if (result == WAIT_FAILED)
-            SetLastError(ERROR_INVALID_HANDLE);
+        timespec deadline {};
+        clock_gettime(CLOCK_MONOTONIC, &deadline);
+        deadline.tv_sec += dwMilliseconds / 1000;
+        deadline.tv_nsec += long(dwMilliseconds % 1000) * 1000000;
+        if (deadline.tv_nsec >= 1000000000) {
+            ++deadline.tv_sec;
+            deadline.tv_nsec -= 1000000000;
+        }
+        result = pthread_mutex_clocklock(state->mutex, CLOCK_MONOTONIC, &deadline);
     }
-    return result;
+    if (result == EOWNERDEAD)
+        pthread_mutex_consistent(state->mutex);  // the taker owns it now; only this wait hears of it
+    return Outcome(result);
 }
 
 BOOL ReleaseMutex(HANDLE hMutex)
@@ -209,22 +232,14 @@ BOOL ReleaseMutex(HANDLE hMutex)
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    std::lock_guard<std::mutex> lock(state->guard);
-    if (!state->owned || state->owner != std::this_thread::get_id() || state->recursion == 0) {
+    if (pthread_mutex_unlock(state->mutex) != 0) {
         SetLastError(ERROR_NOT_OWNER);
         return FALSE;
-    }
-    if (--state->recursion == 0) {
-        UnlockFile(state->file);
-        state->owned = false;
-        state->released.notify_one();
     }
     return TRUE;
 }
 
-// Closing a handle does not release ownership, as on Windows. When the last handle of an owned
-// mutex goes, the file is closed and the kernel frees the lock with the "held" mark still set, so
-// the next holder learns the mutex was abandoned.
+// Closing a handle does not release ownership, as on Windows.
 BOOL CloseHandle(HANDLE hObject)
 {
     HandleTable& table = Handles();

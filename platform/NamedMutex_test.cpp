@@ -122,6 +122,23 @@ TEST_F(NamedMutex, AHolderThatDiesAbandonsItToTheWaiter)
     CloseHandle(mutex);
 }
 
+TEST_F(NamedMutex, AThreadThatEndsOwningItAbandonsItAtOnce)
+{
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    ASSERT_NE(nullptr, mutex);
+    DWORD taken = WAIT_FAILED;
+    std::thread([&] { taken = WaitForSingleObject(mutex, INFINITE); }).join();
+    ASSERT_EQ(WAIT_OBJECT_0, taken);
+    EXPECT_EQ(WAIT_ABANDONED, WaitForSingleObject(mutex, 0)) << "the process is alive, the owner thread is not";
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    std::thread([&] {
+        taken = WaitForSingleObject(mutex, 50);
+        ReleaseMutex(mutex);
+    }).join();
+    EXPECT_EQ(WAIT_OBJECT_0, taken);
+    CloseHandle(mutex);
+}
+
 TEST(Handles, UnknownOrClosedHandlesFail)
 {
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
