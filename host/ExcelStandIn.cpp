@@ -49,7 +49,8 @@ std::ostream& operator<<(std::ostream& out, const StatusEntry& entry) {
     return out << Value::text(entry.text);
 }
 
-ExcelStandIn::ExcelStandIn(std::string versionText) : versionText_(std::move(versionText)), ledger_(faults_) {
+ExcelStandIn::ExcelStandIn(std::string versionText)
+    : versionText_(std::move(versionText)), majorVersion_(std::atoi(versionText_.c_str())), ledger_(faults_) {
     if (currentHost != nullptr) throw std::logic_error("only one stand-in Excel can run at a time");
     currentHost = this;
 }
@@ -62,9 +63,10 @@ ExcelStandIn::~ExcelStandIn() {
 
 ExcelStandIn* ExcelStandIn::current() { return currentHost; }
 
-void ExcelStandIn::setVersion(std::string versionText) { versionText_ = std::move(versionText); }
-
-int ExcelStandIn::majorVersion() const { return std::atoi(versionText_.c_str()); }
+void ExcelStandIn::setVersion(std::string versionText) {
+    versionText_ = std::move(versionText);
+    majorVersion_ = std::atoi(versionText_.c_str());
+}
 
 int ExcelStandIn::excel4(Entry entry, int function, XLOPER* result, int count, XLOPER** argv) {
     return dispatch<Layout4>(entry, function, result, count, argv);

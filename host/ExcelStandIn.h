@@ -65,7 +65,7 @@ public:
     // registration codes before 12, more than 30 arguments per call before 12.
     void setVersion(std::string versionText);
     const std::string& versionText() const { return versionText_; }
-    int majorVersion() const;
+    int majorVersion() const { return majorVersion_; }
     // The add-in's full path, which xlGetName gives and xlfRegister's module must name.
     void setAddInPath(std::string path) { addInPath_ = std::move(path); }
     const std::string& addInPath() const { return addInPath_; }
@@ -119,6 +119,7 @@ private:
     void malformed(const CallRecord& call, std::string detail);
 
     std::string versionText_;
+    int majorVersion_;
     std::string addInPath_ = defaultAddInPath;
     std::function<bool(const std::string&)> exportLookup_;
     FaultLog faults_;

@@ -3,6 +3,7 @@
 
 #include "HostEntryPoints.h"
 
+#include <atomic>
 #include <cstdarg>
 
 #ifdef _WIN32
@@ -18,14 +19,25 @@ namespace {
 
 constexpr int maxArguments = 255;
 
-// Looked up on every call: cheap, and never stale when the program's host comes and goes.
-XlHostExcel4DispatchFunction hostDispatcher() {
+// The program's export, looked up until found: it never moves, and the dispatcher itself answers
+// when no stand-in Excel is running.
+XlHostExcel4DispatchFunction lookUpDispatcher() {
 #ifdef _WIN32
     FARPROC found = GetProcAddress(GetModuleHandleA(nullptr), XLHOST_EXCEL4_DISPATCHER);
     return reinterpret_cast<XlHostExcel4DispatchFunction>(reinterpret_cast<void (*)()>(found));
 #else
     return reinterpret_cast<XlHostExcel4DispatchFunction>(dlsym(RTLD_DEFAULT, XLHOST_EXCEL4_DISPATCHER));
 #endif
+}
+
+XlHostExcel4DispatchFunction hostDispatcher() {
+    static std::atomic<XlHostExcel4DispatchFunction> found{nullptr};
+    XlHostExcel4DispatchFunction dispatcher = found.load(std::memory_order_relaxed);
+    if (dispatcher == nullptr) {
+        dispatcher = lookUpDispatcher();
+        found.store(dispatcher, std::memory_order_relaxed);
+    }
+    return dispatcher;
 }
 
 int forward(xlhost::Entry entry, int xlfn, XLOPER* result, int count, XLOPER** argv) {
