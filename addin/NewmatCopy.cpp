@@ -1,5 +1,6 @@
 #include "NewmatCopy.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <new>
@@ -27,10 +28,9 @@ NumericMatrix fromNewmat(const NEWMAT::BaseMatrix& factor) {
     NEWMAT::Matrix general;
     general << factor;  // the loading that permits a change of structure without a loss check
     NumericMatrix result(std::uint32_t(general.Nrows()), std::uint32_t(general.Ncols()));
-    // The row table is touched only inside the inner loop: a matrix without columns has none.
-    for (int i = 1; i <= general.Nrows(); ++i)
-        for (int j = 1; j <= general.Ncols(); ++j)
-            result[std::uint32_t(i - 1)][std::uint32_t(j - 1)] = general(i, j);
+    // A Matrix stores its elements row by row in one block, as NumericMatrix does; an empty
+    // matrix has no block on either side.
+    if (!result.empty()) std::copy(general.Store(), general.Store() + general.Storage(), result.data());
     return result;
 }
 

@@ -30,6 +30,24 @@ NumericMatrix& NumericMatrix::operator=(const NumericMatrix& other) {
     return *this;
 }
 
+NumericMatrix::NumericMatrix(NumericMatrix&& other) noexcept
+    : rows_(other.rows_), columns_(other.columns_), rowTable_(other.rowTable_), storage_(other.storage_) {
+    other.rows_ = other.columns_ = 0;
+    other.rowTable_ = nullptr;
+    other.storage_ = nullptr;
+}
+
+NumericMatrix& NumericMatrix::operator=(NumericMatrix&& other) noexcept {
+    if (this == &other) return *this;
+    release();
+    std::swap(rows_, other.rows_);
+    std::swap(columns_, other.columns_);
+    std::swap(rowTable_, other.rowTable_);
+    std::swap(storage_, other.storage_);
+    other.rows_ = other.columns_ = 0;
+    return *this;
+}
+
 NumericMatrix::~NumericMatrix() { release(); }
 
 void NumericMatrix::allocate() {

@@ -12,6 +12,9 @@ public:
     NumericMatrix(std::uint32_t rows, std::uint32_t columns);
     NumericMatrix(const NumericMatrix& other);
     NumericMatrix& operator=(const NumericMatrix& other);
+    // A moved-from matrix is 0 x 0.
+    NumericMatrix(NumericMatrix&& other) noexcept;
+    NumericMatrix& operator=(NumericMatrix&& other) noexcept;
     ~NumericMatrix();
 
     std::uint32_t rows() const { return rows_; }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 
 TEST(NumericMatrix, EmptyMatrixOwnsNothing) {
     NumericMatrix empty(0, 0);
@@ -54,6 +55,27 @@ TEST(NumericMatrix, AssignmentReusesBlocksOfTheSameShapeOnly) {
 
     other = other;
     EXPECT_EQ(other[1][2], 6.0);
+}
+
+TEST(NumericMatrix, MovesHandOverTheBlockAndLeaveAnEmptyMatrix) {
+    NumericMatrix source(2, 3);
+    source[1][2] = 7;
+    const double* block = source.data();
+    NumericMatrix moved(std::move(source));
+    EXPECT_EQ(moved.data(), block);
+    EXPECT_EQ(moved[1][2], 7);
+    EXPECT_TRUE(source.empty());
+    EXPECT_EQ(source.rows() * 10 + source.columns(), 0u);
+
+    NumericMatrix target(4, 4);
+    target = std::move(moved);
+    EXPECT_EQ(target.rows() * 10 + target.columns(), 23u);
+    EXPECT_EQ(target[1], block + 3);
+    EXPECT_TRUE(moved.empty());
+    target = std::move(target);
+    EXPECT_EQ(target[1][2], 7);
+    source = target;  // a moved-from matrix is usable again
+    EXPECT_EQ(source[1][2], 7);
 }
 
 TEST(NumericMatrix, OversizedRequestThrowsBadAllocBeforeAllocating) {
