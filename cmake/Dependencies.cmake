@@ -1,5 +1,6 @@
-# Newmat and GoogleTest: Debian's packages natively; for Windows, what scripts/setup cross-built
-# into .deps/<triple> and Debian's GoogleTest sources compiled here with the cross compiler.
+# Newmat, GoogleTest and Google Benchmark: Debian's packages natively; for Windows, what
+# scripts/setup cross-built into .deps/<triple> and Debian's sources compiled here with the cross
+# compiler.
 
 if(CMAKE_CROSSCOMPILING)
   set(ZEP_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps/${ZEP_DEPS_NAME}" CACHE PATH "Cross-built dependencies")
@@ -15,6 +16,25 @@ if(CMAKE_CROSSCOMPILING)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+
+  # Google Benchmark needs the posix thread model: only the benchmark builds (the *-bench presets)
+  # compile it, from Debian's sources that `scripts/setup --bench` fetched.
+  if(ZEP_MINGW_THREADS STREQUAL "posix")
+    file(GLOB ZEP_BENCHMARK_SOURCE LIST_DIRECTORIES true "${CMAKE_SOURCE_DIR}/.deps/src/benchmark-*")
+    if(NOT ZEP_BENCHMARK_SOURCE)
+      message(FATAL_ERROR "Google Benchmark's source is missing: run scripts/setup --bench")
+    endif()
+    list(GET ZEP_BENCHMARK_SOURCE 0 ZEP_BENCHMARK_SOURCE)
+    set(BENCHMARK_ENABLE_TESTING OFF CACHE BOOL "" FORCE)
+    set(BENCHMARK_ENABLE_INSTALL OFF CACHE BOOL "" FORCE)
+    set(BENCHMARK_ENABLE_WERROR OFF CACHE BOOL "" FORCE)
+    # Its feature checks would run their programs; a cross build can only compile them, and these
+    # two are known to work with MinGW-w64.
+    set(HAVE_STD_REGEX ON CACHE BOOL "" FORCE)
+    set(HAVE_STEADY_CLOCK ON CACHE BOOL "" FORCE)
+    set(GIT_VERSION 0.0.0)  # no git checkout: it takes its project() version
+    add_subdirectory("${ZEP_BENCHMARK_SOURCE}" "${CMAKE_BINARY_DIR}/benchmark" EXCLUDE_FROM_ALL SYSTEM)
+  endif()
 else()
   find_package(GTest REQUIRED)
   find_package(benchmark QUIET)
