@@ -14,12 +14,20 @@ const XlfOperImpl& Impl() {
     return XlfOperImpl::Current();
 }
 
+// The text of a failing named read: before + name + after. Put together only when a read fails,
+// so that a successful call allocates nothing for it.
+struct FailureText {
+    const char* before;
+    const std::string& name;
+    const char* after;
+};
+
 // The caller asked for the code, or gets the exception of a failing one, named by text.
-void Report(int code, int* err, const std::string* text) {
+void Report(int code, int* err, const FailureText* text) {
     if (err != nullptr)
         *err = code;
-    else if (text != nullptr)
-        CheckReturnCode(code, *text);
+    else if (text != nullptr && code != xlretSuccess)
+        CheckReturnCode(code, text->before + text->name + text->after);
     else
         CheckReturnCode(code);
 }
@@ -36,12 +44,12 @@ T Converted(const XlfOper& h, Reading<T> read, T value, int* err) {
 
 // The same, a failing code naming what failed.
 template <class T>
-T Converted(const XlfOper& h, Reading<T> read, T value, int* err, const std::string& text) {
+T Converted(const XlfOper& h, Reading<T> read, T value, int* err, const FailureText& text) {
     Report((Impl().*read)(h, value), err, &text);
     return value;
 }
 
-NumericVector VectorOf(const XlfOper& h, VectorPolicy policy, int* err, const std::string* text) {
+NumericVector VectorOf(const XlfOper& h, VectorPolicy policy, int* err, const FailureText* text) {
     NumericVector values;
     Report(Impl().GetDoubleVector(h, values, policy), err, text);
     return values;
@@ -114,7 +122,7 @@ double XlfOper::ReadDouble(int* err) const {
 }
 
 double XlfOper::ReadDouble(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetDouble, 0.0, err, "Conversion to double " + name);
+    return Converted(*this, &XlfOperImpl::GetDouble, 0.0, err, {"Conversion to double ", name, ""});
 }
 
 NumericVector XlfOper::ReadDoubleVector(VectorPolicy policy, int* err) const {
@@ -122,7 +130,7 @@ NumericVector XlfOper::ReadDoubleVector(VectorPolicy policy, int* err) const {
 }
 
 NumericVector XlfOper::ReadDoubleVector(const std::string& name, VectorPolicy policy, int* err) const {
-    const std::string text = name + " conversion to double vector";
+    const FailureText text{"", name, " conversion to double vector"};
     return VectorOf(*this, policy, err, &text);
 }
 
@@ -139,7 +147,7 @@ std::int16_t XlfOper::ReadShort(int* err) const {
 }
 
 std::int16_t XlfOper::ReadShort(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetShort, std::int16_t{0}, err, name + " conversion to short failed");
+    return Converted(*this, &XlfOperImpl::GetShort, std::int16_t{0}, err, {"", name, " conversion to short failed"});
 }
 
 bool XlfOper::ReadBool(int* err) const {
@@ -147,7 +155,7 @@ bool XlfOper::ReadBool(int* err) const {
 }
 
 bool XlfOper::ReadBool(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetBool, false, err, name + " conversion to bool failed");
+    return Converted(*this, &XlfOperImpl::GetBool, false, err, {"", name, " conversion to bool failed"});
 }
 
 NumericMatrix XlfOper::ReadMatrix(int* err) const {
@@ -155,7 +163,7 @@ NumericMatrix XlfOper::ReadMatrix(int* err) const {
 }
 
 NumericMatrix XlfOper::ReadMatrix(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetMatrix, NumericMatrix(0, 0), err, name + " conversion to matrix failed");
+    return Converted(*this, &XlfOperImpl::GetMatrix, NumericMatrix(0, 0), err, {"", name, " conversion to matrix failed"});
 }
 
 CellMatrix XlfOper::ReadCellMatrix(int* err) const {
@@ -163,7 +171,7 @@ CellMatrix XlfOper::ReadCellMatrix(int* err) const {
 }
 
 CellMatrix XlfOper::ReadCellMatrix(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetCellMatrix, CellMatrix(1, 1), err, name + " conversion to cell matrix failed");
+    return Converted(*this, &XlfOperImpl::GetCellMatrix, CellMatrix(1, 1), err, {"", name, " conversion to cell matrix failed"});
 }
 
 const char* XlfOper::ReadCString(int* err) const {
@@ -171,7 +179,7 @@ const char* XlfOper::ReadCString(int* err) const {
 }
 
 const char* XlfOper::ReadCString(const std::string& name, int* err) const {
-    return Converted<const char*>(*this, &XlfOperImpl::GetCString, nullptr, err, name + " conversion to char* failed");
+    return Converted<const char*>(*this, &XlfOperImpl::GetCString, nullptr, err, {"", name, " conversion to char* failed"});
 }
 
 WideString XlfOper::ReadWString(int* err) const {
