@@ -53,25 +53,22 @@ NumericMatrix::~NumericMatrix() { release(); }
 void NumericMatrix::allocate() {
     const std::uint64_t elements = std::uint64_t(rows_) * columns_;
     if (elements == 0) return;
-    // Both byte counts must fit in size_t before anything is allocated (on 32-bit Windows a
-    // 70000 x 70000 request would otherwise wrap to a small block).
+    // One block: the elements, then the row table (its offset is a multiple of 8, so the
+    // pointers are aligned). The byte count must fit in size_t before anything is allocated (on
+    // 32-bit Windows a 70000 x 70000 request would otherwise wrap to a small block).
     const std::uint64_t limit = std::numeric_limits<std::size_t>::max();
-    if (elements > limit / sizeof(double) || rows_ > limit / sizeof(double*)) throw std::bad_alloc();
-    storage_ = new double[std::size_t(elements)]();
-    try {
-        rowTable_ = new double*[rows_];
-    } catch (...) {
-        delete[] storage_;
-        storage_ = nullptr;
-        throw;
-    }
+    if (elements > limit / sizeof(double) || rows_ > (limit - elements * sizeof(double)) / sizeof(double*))
+        throw std::bad_alloc();
+    const std::size_t elementBytes = std::size_t(elements) * sizeof(double);
+    void* block = ::operator new(elementBytes + std::size_t(rows_) * sizeof(double*));
+    storage_ = new (block) double[std::size_t(elements)]();
+    rowTable_ = new (static_cast<unsigned char*>(block) + elementBytes) double*[rows_];
     for (std::uint32_t i = 0; i < rows_; ++i) rowTable_[i] = storage_ + std::size_t(i) * columns_;
 }
 
 void NumericMatrix::release() {
     if (!storage_) return;
-    delete[] storage_;
-    delete[] rowTable_;
+    ::operator delete(storage_);
     storage_ = nullptr;
     rowTable_ = nullptr;
 }

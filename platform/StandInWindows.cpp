@@ -175,6 +175,7 @@ BOOL EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam)
     {
         WindowTable& table = Table();
         std::lock_guard<std::mutex> lock(table.guard);
+        topLevel.reserve(table.windows.size());
         for (auto window = table.windows.rbegin(); window != table.windows.rend(); ++window)
             if ((window->style & WS_CHILD) == 0)
                 topLevel.push_back(window->handle);
