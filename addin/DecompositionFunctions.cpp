@@ -4,6 +4,11 @@
 
 #include <newmat/newmatap.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
 namespace {
 
 // The factor cut or padded to `rows` rows: its leading rows, with zero rows below if it has fewer.
@@ -18,30 +23,61 @@ NEWMAT::Matrix withRowCount(const NEWMAT::BaseMatrix& factor, int rows) {
 }
 
 // The m x n matrix u with orthonormal columns (m >= n), completed to an m x m orthogonal matrix
-// that begins with u's columns. Each new column starts from the unit vector that the columns so
-// far represent least (its residual is then at least 1/sqrt(m) long), is orthogonalised against
-// them twice (a single Gram-Schmidt pass loses orthogonality when the residual is short) and
-// normalised.
-NEWMAT::Matrix completeOrthonormalBasis(const NEWMAT::Matrix& u) {
-    const int m = u.Nrows();
-    const int n = u.Ncols();
-    requireNewmatShape(std::uint64_t(m), std::uint64_t(m));
-    NEWMAT::Matrix q(m, m);
-    q = 0.0;
-    q.Columns(1, n) = u;
-    NEWMAT::ColumnVector represented(m);  // squared length of each row of the columns so far
-    for (int i = 1; i <= m; ++i) represented(i) = u.Row(i).SumSquare();
-    for (int c = n + 1; c <= m; ++c) {
-        int k = 0;
-        represented.Minimum1(k);
-        NEWMAT::ColumnVector v(m);
-        v = 0.0;
-        v(k) = 1.0;
-        const NEWMAT::Matrix basis = q.Columns(1, c - 1);
-        for (int pass = 0; pass < 2; ++pass) v -= basis * (basis.t() * v);
-        v /= v.NormFrobenius();
-        q.Column(c) = v;
-        represented += NEWMAT::SP(v, v);
+// that begins with u's columns. The n Householder reflections that make u upper triangular
+// multiply to an orthogonal Q whose first n columns span what u's span; Q's other m - n columns,
+// accumulated from the reflections without forming Q itself, complete the basis. About 4 m n (m - n)
+// operations, all along rows.
+NumericMatrix completeOrthonormalBasis(const NEWMAT::Matrix& u) {
+    const std::size_t m = std::size_t(u.Nrows());
+    const std::size_t n = std::size_t(u.Ncols());
+    requireNewmatShape(m, m);
+    const std::size_t extra = m - n;
+    NumericMatrix q{std::uint32_t(m), std::uint32_t(m)};
+
+    // Reflection k acts on rows k.. with the unit vector reflections[k], stored from row k on.
+    std::vector<double> work(u.Store(), u.Store() + m * n);  // row-major, reduced column by column
+    std::vector<std::vector<double>> reflections(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        std::vector<double>& v = reflections[k];
+        v.resize(m - k);
+        double length = 0;
+        for (std::size_t i = k; i < m; ++i) {
+            v[i - k] = work[i * n + k];
+            length += v[i - k] * v[i - k];
+        }
+        length = std::sqrt(length);
+        v[0] += v[0] < 0 ? -length : length;  // away from x, so nothing cancels
+        double vLength = 0;
+        for (const double x : v) vLength += x * x;
+        vLength = std::sqrt(vLength);
+        if (vLength == 0) {  // nothing to reflect: the identity
+            v.assign(v.size(), 0.0);
+            continue;
+        }
+        for (double& x : v) x /= vLength;
+        for (std::size_t j = k; j < n; ++j) {
+            double dot = 0;
+            for (std::size_t i = k; i < m; ++i) dot += v[i - k] * work[i * n + j];
+            for (std::size_t i = k; i < m; ++i) work[i * n + j] -= 2 * dot * v[i - k];
+        }
+    }
+
+    // Q's last m - n columns: the identity's, reflected by H(n-1), ..., H(0) in turn.
+    std::vector<double> tail(m * extra, 0.0), dots(extra);
+    for (std::size_t j = 0; j < extra; ++j) tail[(n + j) * extra + j] = 1.0;
+    for (std::size_t k = n; k-- > 0;) {
+        const std::vector<double>& v = reflections[k];
+        std::fill(dots.begin(), dots.end(), 0.0);
+        for (std::size_t i = k; i < m; ++i)
+            for (std::size_t j = 0; j < extra; ++j) dots[j] += v[i - k] * tail[i * extra + j];
+        for (std::size_t i = k; i < m; ++i)
+            for (std::size_t j = 0; j < extra; ++j) tail[i * extra + j] -= 2 * v[i - k] * dots[j];
+    }
+
+    for (std::size_t i = 0; i < m; ++i) {
+        double* row = q[std::uint32_t(i)];
+        std::copy(u.Store() + i * n, u.Store() + (i + 1) * n, row);
+        std::copy(tail.begin() + std::ptrdiff_t(i * extra), tail.begin() + std::ptrdiff_t((i + 1) * extra), row + n);
     }
     return q;
 }
@@ -68,7 +104,7 @@ NumericMatrix mtrx_SVDDecomposition(NumericMatrix mtrx, int param) {
     NEWMAT::Matrix u, v;
     NEWMAT::SVD(a, d, u, v);  // Newmat refuses fewer rows than columns
     switch (param) {
-    case 1: return fromNewmat(completeOrthonormalBasis(u));
+    case 1: return completeOrthonormalBasis(u);
     case 2: return fromNewmat(withRowCount(d, a.Nrows()));
     default: return fromNewmat(v);
     }

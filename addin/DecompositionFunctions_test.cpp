@@ -101,7 +101,7 @@ TEST(SVDDecomposition, WorkedCasesAndFailures) {
 
 // For m > n, U is completed to m x m and D padded to m x n, so A = U D V' holds in full.
 TEST(SVDDecomposition, FactorsReproduceTheMatrix) {
-    for (auto shape : {std::pair<std::uint32_t, std::uint32_t>{1, 1}, {4, 4}, {7, 3}, {12, 1}, {30, 29}, {60, 1}})
+    for (auto shape : {std::pair<std::uint32_t, std::uint32_t>{1, 1}, {4, 4}, {7, 3}, {12, 1}, {30, 29}, {60, 1}, {200, 40}})
         expectSingularValueDecomposition(randomMatrix(shape.first, shape.second, 800 + shape.first), 1e-12);
     expectSingularValueDecomposition(hilbert(8), 1e-13);
     // A column that is nearly a unit vector leaves that unit vector nothing to complete with.
