@@ -5,8 +5,9 @@
 //   P2 Transpose1000x255: xlmtrx_Transpose of a 1000 x 255 range / a plain loop that reads the
 //                         records into doubles and writes the transposed records; also ns per cell.
 //   P3 Invert3x3:         xlmtrx_Invert of a 3 x 3 range / Newmat's 3 x 3 inverse alone; also how
-//                         often a call takes the named lock from the kernel, and what one take
-//                         and release of that lock costs alone ("lock_ratio": it over Newmat's).
+//                         often a call takes the named lock from the kernel, what one take and
+//                         release of that lock costs alone ("lock_ratio": it over Newmat's), and
+//                         what the function-wizard check costs alone ("wizard_us").
 // Each iteration times a batch of each side back to back; "ratio" is the median of the
 // iterations' ratios, so that a pause of the machine in one iteration does not move it.
 #include "ExcelStandIn.h"
@@ -31,6 +32,18 @@ double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// What one run of `step` costs alone: the median of 21 rounds of 100.
+template <class Step>
+double MedianMicroseconds(Step step) {
+    std::vector<double> seconds;
+    for (int round = 0; round < 21; ++round) {
+        const auto start = Clock::now();
+        for (int i = 0; i < 100; ++i) step();
+        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count() / 100);
+    }
+    return Median(seconds) * 1e6;
 }
 
 // Both sides run `batch` times per iteration; the end-to-end time is the benchmark's time.
@@ -151,16 +164,13 @@ void Invert(benchmark::State& state, const char* version, int n, int batch) {
     state.counters["locks_per_call"] = double(excel.LockAcquisitions() - locksBefore) / double(calls);
     // What one take and release of the named lock costs alone, against the same direct work: the
     // floor under a call's ratio while each call takes the lock from the kernel once.
-    std::vector<double> lockSeconds;
-    for (int round = 0; round < 21; ++round) {
-        const auto start = Clock::now();
-        for (int i = 0; i < 100; ++i) {
-            const zep::XlfExcel::TempLockHold hold(excel);
-        }
-        lockSeconds.push_back(std::chrono::duration<double>(Clock::now() - start).count() / 100);
-    }
-    state.counters["lock_us"] = Median(lockSeconds) * 1e6;
+    state.counters["lock_us"] = MedianMicroseconds([&] { const zep::XlfExcel::TempLockHold hold(excel); });
     state.counters["lock_ratio"] = state.counters["lock_us"] / state.counters["direct_us"];
+    // The function-wizard check every call makes: a call into Excel and a walk over the windows.
+    state.counters["wizard_us"] = MedianMicroseconds([&] {
+        benchmark::DoNotOptimize(excel.InFunctionWizard());
+        session.EndCall();
+    });
 }
 
 template <class L>
