@@ -171,6 +171,7 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
     auto state = std::make_shared<MutexState>();
     state->process = thisProcess;
     bool existed = false;
+    HANDLE handle = nullptr;
     {
         std::lock_guard<std::mutex> lock(table.guard);
         if (lpName == nullptr) {
@@ -184,13 +185,13 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
                 return nullptr;
             }
             state->mutex = &shared->mutex;
-            for (const auto& handle : table.handles)
-                existed = existed || (handle.second->mutex == state->mutex && handle.second->process == thisProcess);
+            for (const auto& entry : table.handles)
+                existed = existed || (entry.second->mutex == state->mutex && entry.second->process == thisProcess);
         }
         table.next += 4;
         table.handles[table.next] = state;
+        handle = reinterpret_cast<HANDLE>(table.next);  // read under the guard: another thread may add one next
     }
-    const auto handle = reinterpret_cast<HANDLE>(table.next);
     if (bInitialOwner && !existed)
         WaitForSingleObject(handle, 0);
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);

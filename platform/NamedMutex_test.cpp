@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -151,6 +153,26 @@ TEST(Handles, UnknownOrClosedHandlesFail)
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
     EXPECT_FALSE(CloseHandle(mutex));
     EXPECT_FALSE(ReleaseMutex(mutex));
+}
+
+// Each creator gets the handle of its own mutex, however many threads create at once.
+TEST(Handles, ThreadsCreatingAtOnceEachGetTheirOwnHandle)
+{
+    std::vector<std::thread> creators;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 8; ++t) {
+        creators.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                const HANDLE mutex = CreateMutexA(nullptr, TRUE, nullptr);
+                if (mutex == nullptr || !ReleaseMutex(mutex))
+                    ++wrong;
+                CloseHandle(mutex);
+            }
+        });
+    }
+    for (std::thread& creator : creators)
+        creator.join();
+    EXPECT_EQ(0, wrong.load());
 }
 
 TEST(Handles, InitialOwnershipGoesToTheCreator)
