@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <memory>
 #include <new>
 
 NumericMatrix::NumericMatrix(std::uint32_t rows, std::uint32_t columns)
@@ -60,10 +61,11 @@ void NumericMatrix::allocate() {
     if (elements > limit / sizeof(double) || rows_ > (limit - elements * sizeof(double)) / sizeof(double*))
         throw std::bad_alloc();
     const std::size_t elementBytes = std::size_t(elements) * sizeof(double);
-    void* block = ::operator new(elementBytes + std::size_t(rows_) * sizeof(double*));
-    storage_ = new (block) double[std::size_t(elements)]();
-    rowTable_ = new (static_cast<unsigned char*>(block) + elementBytes) double*[rows_];
-    for (std::uint32_t i = 0; i < rows_; ++i) rowTable_[i] = storage_ + std::size_t(i) * columns_;
+    unsigned char* block = static_cast<unsigned char*>(::operator new(elementBytes + std::size_t(rows_) * sizeof(double*)));
+    storage_ = reinterpret_cast<double*>(block);
+    std::uninitialized_fill_n(storage_, std::size_t(elements), 0.0);
+    rowTable_ = reinterpret_cast<double**>(block + elementBytes);
+    for (std::uint32_t i = 0; i < rows_; ++i) ::new (rowTable_ + i) double*(storage_ + std::size_t(i) * columns_);
 }
 
 void NumericMatrix::release() {
