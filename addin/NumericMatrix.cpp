@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
 
 NumericMatrix::NumericMatrix(std::uint32_t rows, std::uint32_t columns)
     : rows_(rows), columns_(columns), rowTable_(nullptr), storage_(nullptr) {
@@ -22,31 +23,28 @@ NumericMatrix& NumericMatrix::operator=(const NumericMatrix& other) {
     if (rows_ != other.rows_ || columns_ != other.columns_) {
         // Allocate first, so that a failed allocation leaves this matrix as it was.
         NumericMatrix fresh(other.rows_, other.columns_);
-        std::swap(rows_, fresh.rows_);
-        std::swap(columns_, fresh.columns_);
-        std::swap(rowTable_, fresh.rowTable_);
-        std::swap(storage_, fresh.storage_);
+        swapWith(fresh);
     }
     if (storage_) std::copy(other.storage_, other.storage_ + std::size_t(rows_) * columns_, storage_);
     return *this;
 }
 
 NumericMatrix::NumericMatrix(NumericMatrix&& other) noexcept
-    : rows_(other.rows_), columns_(other.columns_), rowTable_(other.rowTable_), storage_(other.storage_) {
-    other.rows_ = other.columns_ = 0;
-    other.rowTable_ = nullptr;
-    other.storage_ = nullptr;
+    : rows_(0), columns_(0), rowTable_(nullptr), storage_(nullptr) {
+    swapWith(other);
 }
 
 NumericMatrix& NumericMatrix::operator=(NumericMatrix&& other) noexcept {
-    if (this == &other) return *this;
-    release();
+    NumericMatrix taken(std::move(other));  // frees this matrix's block when it goes
+    swapWith(taken);
+    return *this;
+}
+
+void NumericMatrix::swapWith(NumericMatrix& other) noexcept {
     std::swap(rows_, other.rows_);
     std::swap(columns_, other.columns_);
     std::swap(rowTable_, other.rowTable_);
     std::swap(storage_, other.storage_);
-    other.rows_ = other.columns_ = 0;
-    return *this;
 }
 
 NumericMatrix::~NumericMatrix() { release(); }

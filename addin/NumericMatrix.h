@@ -33,6 +33,7 @@ public:
 private:
     void allocate();  // blocks for the current counts, zero-filled
     void release();
+    void swapWith(NumericMatrix& other) noexcept;
 
     std::uint32_t rows_;
     std::uint32_t columns_;
