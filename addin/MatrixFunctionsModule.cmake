@@ -57,17 +57,13 @@ else()
 endif()
 
 # End to end through the stand-in Excel, which loads the module from beside the program.
-zep_add_test_program(matrixfunctions_tests SOURCES MatrixFunctions_test.cpp LIBRARIES excelhost)
-xlhost_make_host_program(matrixfunctions_tests)
+zep_add_test_program(matrixfunctions_tests EXCEL_HOST SOURCES MatrixFunctions_test.cpp LIBRARIES excelhost)
 add_dependencies(matrixfunctions_tests MatrixFunctions)
 target_compile_definitions(matrixfunctions_tests PRIVATE MATRIXFUNCTIONS_FILE="${MATRIXFUNCTIONS_FILE}")
 
 # The module with no Excel to be found: a program one folder below it, away from XLCALL32.
-zep_add_test_program(matrixfunctions_without_excel_tests SOURCES MatrixFunctionsWithoutExcel_test.cpp)
-target_include_directories(matrixfunctions_without_excel_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)
-if(NOT WIN32)
-  target_link_libraries(matrixfunctions_without_excel_tests PRIVATE winplatform)
-endif()
+zep_add_test_program(matrixfunctions_without_excel_tests SOURCES MatrixFunctionsWithoutExcel_test.cpp LIBRARIES winapi)
+target_include_directories(matrixfunctions_without_excel_tests PRIVATE ${PROJECT_SOURCE_DIR}/src)  # XlCall.h
 set_target_properties(matrixfunctions_without_excel_tests
   PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin/without-excel)
 add_dependencies(matrixfunctions_without_excel_tests MatrixFunctions)

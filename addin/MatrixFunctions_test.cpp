@@ -2,7 +2,7 @@
 // stand-in Excel, opened, used from worksheet calls in the record layout of the running Excel,
 // and closed. Runs under Excel "16.0" (Excel 4 records) and "12.0" (Excel 12 records).
 #include "ExcelStandIn.h"
-#include "HostWinApi.h"
+#include "WinApi.h"
 
 #ifndef _WIN32
 #include "PlatformControl.h"

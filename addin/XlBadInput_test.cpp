@@ -109,7 +109,7 @@ protected:
     using Argument = xlhost::ArgumentRecord<L>;
 
     void SetUp() override {
-        host = std::make_unique<xlhost::ExcelStandIn>(worksheetcheck::VersionText<L>());
+        host = std::make_unique<xlhost::ExcelStandIn>(xltest::VersionText<L>());
         worksheetcheck::ConnectToCurrentHost();
         // The strategy of a layout is made once per process: Excel 12 runs first, then Excel 4.
         ASSERT_EQ(L::layout == xlhost::Layout::Excel12, zep::XlfExcel::Current().IsExcel12());
@@ -168,7 +168,7 @@ protected:
 };
 
 using Layouts = testing::Types<Layout12, Layout4>;
-TYPED_TEST_SUITE(BadInput, Layouts, worksheetcheck::LayoutNames);
+TYPED_TEST_SUITE(BadInput, Layouts, xltest::LayoutNames);
 
 TYPED_TEST(BadInput, EveryEntryPointTakesEveryKindOfArgument) {
     this->CallEveryEntryPoint(SmallArguments(), smallNumbers, true);
@@ -209,7 +209,7 @@ TEST(WorksheetCallCheck, FindsUnreadableResultsKeptMemoryAndChangedArguments) {
     xlhost::Argument12 fine(Block(2, 2));
     EXPECT_EQ("", ResultProblem<Layout12>(fine.get()));
 
-    xlhost::ExcelStandIn host(worksheetcheck::VersionText<Layout12>());
+    xlhost::ExcelStandIn host(xltest::VersionText<Layout12>());
     xlhost::Argument12 source(Value::text("abc"));
     XLOPER12 coerced{};
     XLOPER12* argv[] = {source.get()};

@@ -5,6 +5,7 @@
 
 #include "CellMatrix.h"
 #include "ExcelStandIn.h"
+#include "HostLayouts.h"
 #include "XlCallFrame.h"
 #include "XlfException.h"
 #include "XlfExcel.h"
@@ -34,15 +35,6 @@ using zep::XlfExcel;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-// The Excel whose layout each suite speaks: exactly 12 is the Excel 12 interface, a later
-// version the Excel 4 one.
-template <class L>
-const char* VersionText();
-template <>
-const char* VersionText<Layout12>() { return "12.0"; }
-template <>
-const char* VersionText<Layout4>() { return "16.0"; }
-
 // Rows of numbers as an array value, the form Excel passes an "OPER" range argument in.
 Value Numbers(std::initializer_list<std::initializer_list<double>> rows) {
     std::vector<Value> elements;
@@ -60,7 +52,7 @@ protected:
     using Record = typename L::Record;
 
     void SetUp() override {
-        host = std::make_unique<ExcelStandIn>(VersionText<L>());
+        host = std::make_unique<ExcelStandIn>(xltest::VersionText<L>());
         XlfExcel::DeleteCurrent();
         XlfExcel::Current();
         // Each version's strategy is built once per process, so the suites run Excel 12 first,
@@ -150,16 +142,9 @@ protected:
     std::vector<std::unique_ptr<xlhost::ArgumentRecord<L>>> arguments;
 };
 
-struct LayoutNames {
-    template <class L>
-    static std::string GetName(int) {
-        return L::layout == xlhost::Layout::Excel12 ? "Excel12" : "Excel4";
-    }
-};
-
 // Excel 12 first: see SetUp.
 using Layouts = testing::Types<Layout12, Layout4>;
-TYPED_TEST_SUITE(ThroughExcel, Layouts, LayoutNames);
+TYPED_TEST_SUITE(ThroughExcel, Layouts, xltest::LayoutNames);
 
 TYPED_TEST(ThroughExcel, SquareMatrixFunctionsReturnTheirResults) {
     this->ExpectNumbers({{0.6, -0.7}, {-0.2, 0.4}}, xlmtrx_Invert(this->Arg(Numbers({{4, 7}, {2, 6}}))));

@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& entry = worksheetcheck::EntryPoints()[in.Byte() % worksheetcheck::EntryPoints().size()];
     const std::uint8_t flags = in.Byte();
 
-    xlhost::ExcelStandIn host(worksheetcheck::VersionText<L>());
+    xlhost::ExcelStandIn host(xltest::VersionText<L>());
     worksheetcheck::ConnectToCurrentHost();
     const SheetId sheet = host.sheets().activeSheet();
     for (int cells = in.Byte() % 16; cells > 0; --cells) {

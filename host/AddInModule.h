@@ -6,7 +6,7 @@
 
 #include "ExcelStandIn.h"
 #include "FunctionRegistry.h"
-#include "HostWinApi.h"
+#include "WinApi.h"
 #include "SheetFile.h"
 #include "Value.h"
 

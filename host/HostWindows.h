@@ -5,7 +5,7 @@
 // other top-level windows such as the function wizard's dialog (class "bosa_sdm_XL...", owned
 // by the main window).
 
-#include "HostWinApi.h"
+#include "WinApi.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // functions in the layout of the Excel it finds (Q/U codes under Excel 12 and newer, P/R before),
 // shows what reaches it, spills arrays, returns null, and can leak Excel's memory on purpose.
 
-#include "HostWinApi.h"
+#include "WinApi.h"
 #include "XlCall.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 // xllhost end to end, driving the tests' own add-in (XllHostProbe) as Excel would.
 #include "XllHostProgram.h"
 
-#include "HostWinApi.h"
+#include "WinApi.h"
 #ifndef _WIN32
 #include "PlatformControl.h"
 #endif

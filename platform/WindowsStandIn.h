@@ -4,7 +4,7 @@
 // The subset of the Windows API that the framework and the stand-in Excel use, for systems other
 // than Windows. Names, types, constants and return-value rules are Windows'; where the stand-in
 // behaves differently from Windows, the implementation says so beside the function.
-// Include it through src/WinApi.h, never directly.
+// Include it through WinApi.h, never directly.
 
 #include <cstdarg>
 #include <cstddef>

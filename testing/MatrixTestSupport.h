@@ -1,5 +1,5 @@
-#ifndef ADDIN_MATRIXTESTSUPPORT_H
-#define ADDIN_MATRIXTESTSUPPORT_H
+#ifndef TESTING_MATRIXTESTSUPPORT_H
+#define TESTING_MATRIXTESTSUPPORT_H
 
 // Test-only helpers for the matrix functions: building and comparing matrices with plain loops
 // (independent of Newmat), printing them in failure messages, and sorting a thrown exception

@@ -1,5 +1,5 @@
-#ifndef ADDIN_WORKSHEETCALLCHECK_H
-#define ADDIN_WORKSHEETCALLCHECK_H
+#ifndef TESTING_WORKSHEETCALLCHECK_H
+#define TESTING_WORKSHEETCALLCHECK_H
 
 // What every worksheet call must leave true, whatever its arguments, written once for the
 // bad-input battery and the fuzz target: a result record Excel can read, no Excel memory kept or
@@ -8,6 +8,7 @@
 
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
+#include "HostLayouts.h"
 
 #include <array>
 #include <string>
@@ -24,20 +25,6 @@ struct EntryPoint {
 };
 
 const std::array<EntryPoint, 11>& EntryPoints();
-
-// The Excel that speaks layout L: exactly 12 is the Excel 12 interface, a later version Excel 4's.
-template <class L>
-constexpr const char* VersionText() {
-    return L::layout == xlhost::Layout::Excel12 ? "12.0" : "16.0";
-}
-
-// Names the typed test suites after their layout.
-struct LayoutNames {
-    template <class L>
-    static std::string GetName(int) {
-        return L::layout == xlhost::Layout::Excel12 ? "Excel12" : "Excel4";
-    }
-};
 
 // Makes the framework connect afresh to the current stand-in Excel.
 void ConnectToCurrentHost();

@@ -1,11 +1,12 @@
-#ifndef SRC_VALUESTESTSUPPORT_H
-#define SRC_VALUESTESTSUPPORT_H
+#ifndef TESTING_VALUESTESTSUPPORT_H
+#define TESTING_VALUESTESTSUPPORT_H
 
 // A fixture that runs a value test under a stand-in Excel of either layout: version "12.0"
 // speaks XLOPER12, "16.0" the Excel 4 layout XLOPER. It captures diagnostic lines and, at the
 // end, demands that Excel saw no leak, no double or foreign xlFree and no malformed record.
 
 #include "ExcelStandIn.h"
+#include "HostLayouts.h"
 #include "XlfExcel.h"
 #include "XlfOper.h"
 #include "XlfOperImpl12.h"
@@ -27,8 +28,8 @@ struct Excel12Values {
     using Unit = XCHAR;
     using Strategy = XlfOperImpl12;
     using HostLayout = xlhost::Layout12;
-    static constexpr const char* version = "12.0";
-    static constexpr bool isExcel12 = true;
+    static constexpr xlhost::Layout layout = HostLayout::layout;
+    static constexpr bool isExcel12 = layout == xlhost::Layout::Excel12;
 };
 
 struct Excel4Values {
@@ -36,8 +37,8 @@ struct Excel4Values {
     using Unit = char;
     using Strategy = XlfOperImpl4;
     using HostLayout = xlhost::Layout4;
-    static constexpr const char* version = "16.0";
-    static constexpr bool isExcel12 = false;
+    static constexpr xlhost::Layout layout = HostLayout::layout;
+    static constexpr bool isExcel12 = layout == xlhost::Layout::Excel12;
 };
 
 // Excel 12 text from a UTF-16 literal (XCHAR is wchar_t on Windows).
@@ -47,12 +48,7 @@ inline WideString Wide(std::u16string_view text) {
 
 using BothLayouts = ::testing::Types<Excel12Values, Excel4Values>;
 
-struct LayoutNames {
-    template <class L>
-    static std::string GetName(int) {
-        return L::isExcel12 ? "XLOPER12" : "XLOPER";
-    }
-};
+using xltest::LayoutNames;
 
 template <class L>
 class ValuesTest : public ::testing::Test {
@@ -62,7 +58,7 @@ protected:
     using Text = std::basic_string<Unit>;
     using Argument = xlhost::ArgumentRecord<typename L::HostLayout>;
 
-    ValuesTest() : host_(L::version), savedCerr_(std::cerr.rdbuf(diagnostics_.rdbuf())) {
+    ValuesTest() : host_(xltest::VersionText<L>()), savedCerr_(std::cerr.rdbuf(diagnostics_.rdbuf())) {
         XlfExcel::DeleteCurrent();
         XlfExcel::Current();
         // Made after the connection chose its own: constructing a strategy makes it current.
