@@ -185,6 +185,8 @@ ExcelStandIn::Answer ExcelStandIn::answer(int function, const std::vector<Value>
             return coerceCall(arguments);
         case xlGetHwnd: {
             if (count != 0) return {xlretInvCount, std::nullopt};
+            // Without a main window there is no handle to give, and no function wizard to find.
+            if (windows_.mainWindow() == nullptr) return {xlretFailed, std::nullopt};
             const auto handle = reinterpret_cast<std::uintptr_t>(windows_.mainWindow());
             // The Excel 4 layout has room for the low 16 bits only; Excel 12 gives 32.
             if (layout == Layout::Excel4) return {xlretSuccess, Value::integer(std::int16_t(handle & 0xFFFF))};

@@ -49,8 +49,8 @@ class ExcelStandIn {
 public:
     static constexpr const char* defaultAddInPath = "C:\\AddIns\\MatrixFunctions.xll";
 
-    // Becomes the current host; throws std::logic_error while another one exists, and
-    // std::runtime_error when the main window cannot be created.
+    // Becomes the current host; throws std::logic_error while another one exists. Runs without a
+    // main window where none can be created (see windows()).
     explicit ExcelStandIn(std::string versionText = "12.0");
     // Checks for leaks, reports every fault not cleared to standard error, stops being current.
     ~ExcelStandIn();

@@ -5,11 +5,17 @@
 
 namespace xlhost {
 
-HostWindows::HostWindows() { main_ = create(mainClassName, WS_OVERLAPPEDWINDOW, nullptr); }
+HostWindows::HostWindows() {
+    try {
+        main_ = create(mainClassName, WS_OVERLAPPEDWINDOW, nullptr);
+    } catch (const std::runtime_error& refused) {
+        mainWindowFailure_ = refused.what();
+    }
+}
 
 HostWindows::~HostWindows() {
     for (HWND window : opened_) DestroyWindow(window);
-    DestroyWindow(main_);
+    if (main_ != nullptr) DestroyWindow(main_);
 }
 
 HWND HostWindows::create(const std::string& className, DWORD style, HWND owner) {
@@ -37,7 +43,10 @@ HWND HostWindows::openWindow(const std::string& className, HWND owner) {
     return window;
 }
 
-HWND HostWindows::openFunctionWizard(const std::string& className) { return openWindow(className, main_); }
+HWND HostWindows::openFunctionWizard(const std::string& className) {
+    if (main_ == nullptr) throw std::runtime_error("no function wizard without a main window: " + mainWindowFailure_);
+    return openWindow(className, main_);
+}
 
 bool HostWindows::closeWindow(HWND window) {
     const auto found = std::find(opened_.begin(), opened_.end(), window);

@@ -1,4 +1,5 @@
 #include "ExcelStandIn.h"
+#include "WithoutWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,33 @@ TEST(HostWindows, EachHostHasItsOwnMainWindow) {
     EXPECT_FALSE(IsWindow(first));
     ExcelStandIn host;
     EXPECT_TRUE(IsWindow(host.windows().mainWindow()));
+}
+
+TEST(HostWindows, WithoutAMainWindowGetHwndFailsAndNoWizardCanOpen) {
+    HWND main = reinterpret_cast<HWND>(1);
+    std::string failure, wizardFailure;
+    int excel4Code = 0, excel12Code = 0;
+    testsupport::withoutWindows([&] {
+        ExcelStandIn host;
+        main = host.windows().mainWindow();
+        failure = host.windows().mainWindowFailure();
+        XLOPER handle4{};
+        excel4Code = host.excel4(Entry::Direct, xlGetHwnd, &handle4, 0, nullptr);
+        XLOPER12 handle12{};
+        excel12Code = host.excel12(Entry::Direct, xlGetHwnd, &handle12, 0, nullptr);
+        try {
+            host.windows().openFunctionWizard();
+        } catch (const std::runtime_error& refused) {
+            wizardFailure = refused.what();
+        }
+    });
+    EXPECT_EQ(main, nullptr);
+    EXPECT_EQ(failure, "cannot create a window of class XLMAIN, error 5");
+    EXPECT_EQ(excel4Code, xlretFailed);
+    EXPECT_EQ(excel12Code, xlretFailed);
+    EXPECT_EQ(wizardFailure, "no function wizard without a main window: " + failure);
+    ExcelStandIn host;
+    EXPECT_NE(host.windows().mainWindow(), nullptr) << "windows are back once they can be made";
 }
 
 }  // namespace

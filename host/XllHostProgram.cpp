@@ -150,6 +150,9 @@ public:
           capture_(options.debug, err), addIn_(options.files[0]) {
         host_.setAddInPath(addIn_.windowsPath());
         host_.setExportLookup([this](const std::string& procedure) { return addIn_.exports(procedure); });
+        if (host_.windows().mainWindow() == nullptr)
+            err_ << "xllhost: " << host_.windows().mainWindowFailure()
+                 << "; playing Excel without a main window (xlGetHwnd fails, no function wizard)\n";
     }
 
     void open() {

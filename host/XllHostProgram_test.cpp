@@ -2,6 +2,7 @@
 #include "XllHostProgram.h"
 
 #include "WinApi.h"
+#include "WithoutWindows.h"
 #ifndef _WIN32
 #include "PlatformControl.h"
 #endif
@@ -166,6 +167,17 @@ TEST_F(XllHost, DebugShowsStatusBarTextsAndWorksheetCalls) {
     EXPECT_NE(debugged.err.find("debug: probe: closing\n"), std::string::npos) << debugged.err;
 #endif
     EXPECT_EQ(sheet("A1 = probe_Grid(1, 2)\n").err, "");
+}
+
+TEST_F(XllHost, WithoutAMainWindowItSaysSoOnceAndEvaluatesTheSheetAsUsual) {
+    const std::string text = "A1:B1 = 0.1, 0.2\nC1 = probe_Sum(A1:B1)\nC2 = probe_Grid(2, 2)\n";
+    const Outcome usual = sheet(text);
+    Outcome windowless;
+    testsupport::withoutWindows([&] { windowless = sheet(text); });
+    EXPECT_EQ(windowless.status, xllhostSucceeded);
+    EXPECT_EQ(windowless.out, usual.out);
+    EXPECT_EQ(windowless.err, "xllhost: cannot create a window of class XLMAIN, error 5; playing Excel without a main "
+                              "window (xlGetHwnd fails, no function wizard)\n");
 }
 
 TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {

@@ -23,6 +23,11 @@ using MessageBoxSink = std::function<void(const std::string& text, const std::st
 void SetMessageBoxSink(MessageBoxSink sink);
 void ClearMessageBoxSink();
 
+// While refused, CreateWindowExA makes no window and fails with ERROR_ACCESS_DENIED, as Windows does
+// on a desktop where the program may not create windows (and Wine without a display).
+void RefuseWindowCreation();
+void AllowWindowCreation();
+
 // Replaces the process's Windows environment (which GetEnvironmentVariableA and
 // SetEnvironmentVariableA see) by exactly these variables; the real Linux environment is untouched.
 void ResetEnvironment(const std::vector<std::pair<std::string, std::string>>& variables);

@@ -5,6 +5,7 @@
 // Parent rules are Windows' own so that host code behaves the same on both systems: a WS_CHILD
 // window needs a parent, is not top-level and is not enumerated; GetParent gives a child's parent
 // and a WS_POPUP window's owner, and nothing for an owned window of another style.
+#include "PlatformControl.h"
 #include "WindowsStandIn.h"
 
 #include <algorithm>
@@ -34,6 +35,7 @@ struct WindowTable {
     std::vector<Window> windows;  // in creation order
     UINT_PTR created = 0;
     ATOM nextAtom = 0xC000;  // where Windows' registered class atoms begin
+    bool creationRefused = false;
 };
 
 WindowTable& Table()
@@ -112,6 +114,10 @@ HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR, DWORD dwStyle, int, int,
 {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
+    if (table.creationRefused) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
     const auto windowClass = lpClassName != nullptr ? FindClass(table, lpClassName) : table.classes.end();
     const bool byAtom = reinterpret_cast<UINT_PTR>(lpClassName) < 0x10000;
     if (byAtom && windowClass == table.classes.end()) {
@@ -126,6 +132,22 @@ HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR, DWORD dwStyle, int, int,
     table.windows.push_back(Window{NewHandle(table), className, hWndParent, dwStyle});
     return table.windows.back().handle;
 }
+
+namespace platform {
+
+void RefuseWindowCreation()
+{
+    std::lock_guard<std::mutex> lock(Table().guard);
+    Table().creationRefused = true;
+}
+
+void AllowWindowCreation()
+{
+    std::lock_guard<std::mutex> lock(Table().guard);
+    Table().creationRefused = false;
+}
+
+}  // namespace platform
 
 // Destroys the window with its children and the windows it owns, as Windows does.
 BOOL DestroyWindow(HWND hWnd)

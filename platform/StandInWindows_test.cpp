@@ -1,3 +1,4 @@
+#include "PlatformControl.h"
 #include "WinApi.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,21 @@ TEST_F(Windows, ChildWindowsNeedALiveParent)
     const HWND gone = Create("Gone", WS_POPUP, nullptr);
     DestroyWindow(gone);
     EXPECT_EQ(nullptr, Create("EDIT", WS_CHILD, gone));
+}
+
+TEST_F(Windows, CreationCanBeRefusedAsWhereNoWindowMayBeMade)
+{
+    platform::RefuseWindowCreation();
+    SetLastError(0);
+    const HWND refused = Create("XLMAIN", WS_OVERLAPPEDWINDOW, nullptr);
+    const DWORD error = GetLastError();
+    platform::AllowWindowCreation();
+    EXPECT_EQ(nullptr, refused);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), error);
+    EXPECT_EQ((std::vector<HWND>{ownedOverlapped, wizard, excel}), TopLevelWindows()) << "existing windows stay";
+    const HWND allowed = Create("XLMAIN", WS_OVERLAPPEDWINDOW, nullptr);
+    EXPECT_NE(nullptr, allowed);
+    DestroyWindow(allowed);
 }
 
 }  // namespace
