@@ -180,6 +180,8 @@ def check_guide(path, version, registered, problems):
         page = guide.read()
     problems.expect(re.search(r"<(script|link|img|iframe)\b", page) is None, "the guide loads other files")
     problems.expect(version in page, "the guide does not name version %s" % version)
+    headings = re.findall(r"<h1\b", page)
+    problems.expect(len(headings) == 1, "the guide has %d top headings (a line starting with '#'?)" % len(headings))
     for name in registered:
         problems.expect('id="%s"' % name.lower() in page, "the guide has no entry for %s" % name)
         problems.expect("<code>=%s(" % name in page, "the guide shows no syntax or example of %s" % name)
