@@ -24,7 +24,9 @@ struct RecordLayout;
 template <>
 struct RecordLayout<XLOPER> {
     using Unit = char;
-    static int Coerce(XlfExcel& excel, XLOPER* result, XLOPER* argv[]) { return excel.CallExcel4v(xlCoerce, result, 2, argv); }
+    static int Coerce(XlfExcel& excel, XLOPER* result, XLOPER* argv[]) {
+        return excel.CallExcel4v(xlCoerce, result, 2, argv);
+    }
     static int Free(XlfExcel& excel, XLOPER* argv[]) { return excel.CallExcel4v(xlFree, nullptr, 1, argv); }
 };
 template <>
@@ -94,10 +96,6 @@ Record* AddInManagerAnswer(Record* action) noexcept {
 
 extern "C" {
 
-XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action) { return AddInManagerAnswer(action); }
-
-XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action) { return AddInManagerAnswer(action); }
-
 void* XLCALL_STDCALL xlmtrx_Invert(void* mtrx) {
     return CallMatrixFunction(mtrx_Invert, MatrixArgument{mtrx, "mtrx"});
 }
@@ -142,5 +140,9 @@ void* XLCALL_STDCALL xlmtrx_quickSort(void* mtrx, double param) {
 void* XLCALL_STDCALL xlmtrx_EVDecomposition(void* mtrx, double param) {
     return CallMatrixFunction(mtrx_EVDecomposition, MatrixArgument{mtrx, "mtrx"}, IntegerArgument{param});
 }
+
+XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action) { return AddInManagerAnswer(action); }
+
+XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action) { return AddInManagerAnswer(action); }
 
 }
