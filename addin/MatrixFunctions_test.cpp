@@ -295,6 +295,27 @@ TEST_P(MatrixFunctionsAddIn, OpenRegistersTheElevenFunctionsInTableOrderAsExcel4
 #endif
 }
 
+// Excel's Add-in Manager asks for the name as soon as the file is chosen, before xlAutoOpen;
+// Excel 2007 and later call the 12 form whatever layout the worksheet functions speak.
+TEST_P(MatrixFunctionsAddIn, TheAddInManagerGetsTheNameBeforeTheAddInIsOpened)
+{
+    typedef XLOPER*(XLCALL_STDCALL * ManagerInfo)(XLOPER*);
+    typedef XLOPER12*(XLCALL_STDCALL * ManagerInfo12)(XLOPER12*);
+    const auto info = Export<ManagerInfo>(LoadedAddIn().module, "xlAddInManagerInfo");
+    const auto info12 = Export<ManagerInfo12>(LoadedAddIn().module, "xlAddInManagerInfo12");
+    ASSERT_NE(nullptr, info);
+    ASSERT_NE(nullptr, info12);
+    xlhost::Argument4 one(Value::number(1));
+    xlhost::Argument12 one12(Value::number(1));
+    EXPECT_EQ(Value::text("Matrix Functions"), Sheet<xlhost::Layout4>::Result(info(one.get())));
+    EXPECT_EQ(Value::text("Matrix Functions"), Sheet<xlhost::Layout12>::Result(info12(one12.get())));
+    xlhost::Argument12 two(Value::number(2));
+    EXPECT_EQ(Value::error(xlerrValue), Sheet<xlhost::Layout12>::Result(info12(two.get())));
+
+    ASSERT_EQ(1, LoadedAddIn().open());
+    EXPECT_EQ(Catalogue().size(), host_.registry().registrations().size());
+}
+
 TEST_P(MatrixFunctionsAddIn, OpenShowsProgressInTheStatusBarAndGivesItBack)
 {
     ASSERT_EQ(1, LoadedAddIn().open());

@@ -20,6 +20,14 @@ void* XLCALL_STDCALL xlmtrx_QRDecomposition_R(void* mtrx);
 void* XLCALL_STDCALL xlmtrx_SVDDecomposition(void* mtrx, double param);
 void* XLCALL_STDCALL xlmtrx_quickSort(void* mtrx, double param);
 void* XLCALL_STDCALL xlmtrx_EVDecomposition(void* mtrx, double param);
+
+// Excel's Add-in Manager asks for the name it lists the add-in under: with an action that is, or
+// Excel coerces to, the number 1 the answer is the text "Matrix Functions", otherwise #VALUE!.
+// Excel 2007 and later call the 12 form and read its answer as an XLOPER12 whichever layout the
+// worksheet functions speak; older versions call the other and read an XLOPER. The answer lives
+// in the temporary memory like every worksheet result; null when even that cannot be had.
+XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action);
+XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action);
 }
 
 #endif

@@ -373,6 +373,49 @@ TYPED_TEST(ThroughExcel, ANameExcelCannotGiveIsEmptyAndReported) {
     this->CheckAfterCall();
 }
 
+// What the Add-in Manager reads from the entry point of layout A when it asks with `action`.
+template <class A, class Record>
+Value AskAddInManager(Record* (XLCALL_STDCALL *entry)(Record*), const Value& action) {
+    xlhost::ArgumentRecord<A> record(action);
+    const Record* answer = entry(record.get());
+    EXPECT_TRUE(record.intact()) << "the action " << action << " was written to";
+    if (answer == nullptr) return Value::invalid(0, "null answer");
+    // Neither flag: the answer is the add-in's temporary memory, for Excel to copy.
+    EXPECT_EQ(0u, answer->xltype & (xlbitXLFree | xlbitDLLFree)) << action;
+    return xlhost::RecordCodec<A>::decode(*answer);
+}
+
+// Excel 2007 and later call the 12 form even where the worksheet functions speak Excel 4 records
+// (Excel 16 here), so each form answers in its own layout whatever the connection's.
+TYPED_TEST(ThroughExcel, TheAddInManagerGetsTheNameForOneInTheLayoutItAskedIn) {
+    const Value name = Value::text("Matrix Functions");
+    // What Excel passes, and what its coercion turns into 1.
+    for (const Value& one : {Value::number(1), Value::integer(1), Value::text("1"), Value::boolean(true)}) {
+        EXPECT_EQ(name, AskAddInManager<Layout12>(xlAddInManagerInfo12, one)) << one;
+        EXPECT_EQ(name, AskAddInManager<Layout4>(xlAddInManagerInfo, one)) << one;
+    }
+    for (const Value& other : {Value::number(2), Value::number(0), Value::number(1.5), Value::integer(-1),
+                               Value::text("one"), Value::boolean(false), Value::missing(), Value::nil(),
+                               Value::error(xlerrNA), Numbers({{2, 1}})}) {
+        EXPECT_EQ(Value::error(xlerrValue), AskAddInManager<Layout12>(xlAddInManagerInfo12, other)) << other;
+        EXPECT_EQ(Value::error(xlerrValue), AskAddInManager<Layout4>(xlAddInManagerInfo, other)) << other;
+    }
+    this->CheckAfterCall();  // what Excel's coercions allocated went back
+    EXPECT_EQ(Value::error(xlerrValue), xlhost::RecordCodec<Layout12>::decode(*xlAddInManagerInfo12(nullptr)));
+    EXPECT_EQ(Value::error(xlerrValue), xlhost::RecordCodec<Layout4>::decode(*xlAddInManagerInfo(nullptr)));
+}
+
+TYPED_TEST(ThroughExcel, TheAddInManagersAnswerReclaimsThePreviousCallsMemoryUnderOneLock) {
+    std::vector<Value> elements(300 * 200, Value::number(1.5));
+    xlmtrx_Transpose(this->Arg(Value::array(300, 200, std::move(elements))));
+    XlfExcel& excel = XlfExcel::Current();
+    ASSERT_GT(excel.TempBlocks().size(), 1u);
+    const std::uint64_t before = excel.LockAcquisitions();
+    EXPECT_EQ(Value::text("Matrix Functions"), AskAddInManager<Layout12>(xlAddInManagerInfo12, Value::number(1)));
+    EXPECT_EQ(1u, excel.LockAcquisitions() - before);
+    EXPECT_EQ(1u, excel.TempBlocks().size());
+}
+
 TEST(WorksheetInteger, TruncatesTowardZeroAndMapsWhatNoIntHoldsToZero) {
     EXPECT_EQ(2, zep::WorksheetInteger(2.99));
     EXPECT_EQ(0, zep::WorksheetInteger(-0.5));

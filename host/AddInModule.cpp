@@ -246,4 +246,31 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
     return call;
 }
 
+std::optional<WorksheetCall> AddInModule::addInManagerInfo(ExcelStandIn& host) {
+    // Excel 2007 and later prefer the Excel 12 form; earlier ones know only the other.
+    const bool excel12 = host.majorVersion() >= 12 && exports("xlAddInManagerInfo12");
+    const std::string name = excel12 ? "xlAddInManagerInfo12" : "xlAddInManagerInfo";
+    const FARPROC entry = procedure(name);
+    if (entry == nullptr) return std::nullopt;
+    WorksheetCall call{Value::error(xlerrValue), {}, {}, name + "(1)"};
+    const PassedArgument action(excel12 ? 'Q' : 'P', Value::number(1.0));
+    void* returned = nullptr;
+    try {
+        returned = as<void*(XLCALL_STDCALL*)(void*)>(entry)(action.record());
+    } catch (...) {
+        call.faults.push_back("let an exception out of " + name);
+        return call;
+    }
+    if (!action.intact()) call.faults.push_back("wrote into the action argument of " + name + ", which is Excel's");
+    if (returned == nullptr) {
+        call.shown = Value::error(xlerrNum);
+        return call;
+    }
+    const FARPROC autoFree = procedure(excel12 ? "xlAutoFree12" : "xlAutoFree");
+    const Value result = excel12 ? resultOf<Layout12>(returned, host, call, autoFree)
+                                 : resultOf<Layout4>(returned, host, call, autoFree);
+    call.shown = cellValue(result, host.sheets(), call);
+    return call;
+}
+
 }  // namespace xlhost

@@ -10,6 +10,7 @@
 #include "SheetFile.h"
 #include "Value.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -57,6 +58,11 @@ public:
     // missing arguments as Excel passes them. A null result shows #NUM!, as in Excel.
     WorksheetCall call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                        ExcelStandIn& host);
+
+    // What Excel's Add-in Manager lists the add-in as: xlAddInManagerInfo12 (Excel 12 and newer, when
+    // exported) or xlAddInManagerInfo, asked with the number 1 (a null answer shows #NUM!); nothing
+    // when the add-in exports neither.
+    std::optional<WorksheetCall> addInManagerInfo(ExcelStandIn& host);
 
 private:
     FARPROC procedure(const std::string& name) const;

@@ -19,16 +19,19 @@ namespace xlhost {
 
 const char* const xllhostHelp = R"(usage: xllhost [--excel N] ADDIN --list
        xllhost [--excel N] [--csv] [--full] [--debug] ADDIN SHEET
+       xllhost --version
 
 Plays Excel for one add-in: loads ADDIN, opens it (xlAutoOpen), lists what it registered or
 evaluates SHEET, closes it (xlAutoClose) and reports any Excel memory it did not give back.
 
   --excel N   the Excel version to play (default 12): 12 and newer pass Excel 12 records,
               older ones Excel 4 records and a 65536 x 256 sheet
-  --list      the registered functions as Excel's Insert Function dialog shows them
+  --list      the add-in's name as Excel's Add-in Manager lists it, then the registered
+              functions as Excel's Insert Function dialog shows them
   --csv       the whole used sheet as CSV (full precision, texts quoted) instead of blocks
   --full      numbers at full precision (the shortest form that reads back exactly)
   --debug     the add-in's diagnostic lines, its status-bar texts and every worksheet call
+  --version   xllhost's version
   --help      this text
 
 SHEET is plain text, one cell or range per line ('#' starts a comment line):
@@ -54,6 +57,7 @@ struct Options {
     bool fullPrecision = false;
     bool debug = false;
     bool help = false;
+    bool version = false;
     std::vector<std::string> files;
 };
 
@@ -87,13 +91,15 @@ Options optionsOf(const std::vector<std::string>& arguments) {
             options.debug = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
+        } else if (argument == "--version") {
+            options.version = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
             throw UsageError{"unknown option " + argument};
         } else {
             options.files.push_back(argument);
         }
     }
-    if (options.help) return options;
+    if (options.help || options.version) return options;
     const std::size_t wanted = options.list ? 1 : 2;
     if (options.files.size() != wanted)
         throw UsageError{options.list ? "--list takes the add-in file only" : "give the add-in file and the sheet file"};
@@ -179,6 +185,14 @@ public:
     }
 
     const FunctionRegistry& registry() const { return host_.registry(); }
+
+    // The add-in's name as the Add-in Manager shows it; nothing when the add-in does not say.
+    std::optional<std::string> addInName() {
+        const std::optional<WorksheetCall> info = addIn_.addInManagerInfo(host_);
+        if (!info) return std::nullopt;
+        for (const std::string& fault : info->faults) faults_.push_back(info->trace + " " + fault);
+        return cellText(info->shown, false);
+    }
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
@@ -222,6 +236,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     Session session(options, err);
     session.open();
     if (options.list) {
+        if (const std::optional<std::string> name = session.addInName()) out << "Add-in: " << *name << '\n';
         printRegistrations(out, session.registry());
         return session.close() ? xllhostSucceeded : xllhostAddInFaults;
     }
@@ -248,6 +263,10 @@ int runXllHost(const std::vector<std::string>& arguments, std::ostream& out, std
         const Options options = optionsOf(arguments);
         if (options.help) {
             out << xllhostHelp;
+            return xllhostSucceeded;
+        }
+        if (options.version) {
+            out << "xllhost " << XLLHOST_VERSION << '\n';
             return xllhostSucceeded;
         }
         return run(options, out, err);

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace xlhost {
@@ -61,6 +62,13 @@ protected:
     std::filesystem::path folder;
 };
 
+TEST_F(XllHost, VersionIsTheProjectsThreeNumbersAndNeedsNoAddIn) {
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, xllhostSucceeded) << version.err;
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("xllhost [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << version.out;
+}
+
+// The probe exports no xlAddInManagerInfo: the list starts with its functions, under no name.
 TEST_F(XllHost, ListShowsEachFunctionAsTheInsertFunctionDialogDoesAndWhatExcelRefused) {
     const Outcome listed = run({"--list", probe});
     EXPECT_EQ(listed.status, xllhostSucceeded) << listed.err;
