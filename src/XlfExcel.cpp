@@ -338,7 +338,7 @@ std::string XlfExcel::LibraryName()
 {
     XlfOper name;  // Excel's text goes back through xlFree when the handle goes
     if (CallHost(xlGetName, name.Pointer()) != xlretSuccess) {
-        DiagnosticLine("XlfExcel", 181) << "Could not get DLL name" << std::endl;
+        DiagnosticLine(sites::xlfExcelNoLibraryName) << "Could not get DLL name" << std::endl;
         return std::string();
     }
     return name.ReadCString();

@@ -163,7 +163,7 @@ void XlfOper4::FreeThroughExcel()
 {
     XLOPER* argv[] = {record_};
     if (XlfExcel::Current().CallExcel4v(xlFree, nullptr, 1, argv) != xlretSuccess)
-        DiagnosticLine("XlfOper4", 81) << "Call to xlFree failed" << std::endl;
+        DiagnosticLine(sites::xlfOper4FreeFailed) << "Call to xlFree failed" << std::endl;
 }
 
 int XlfOper4::Coerce(std::uint16_t type, XlfOper4& result) const
@@ -566,7 +566,7 @@ XlfOper4& XlfOper4::SetString(const char* text)
         return *this;
     std::size_t length = text != nullptr ? std::strlen(text) : 0;
     if (length > longestText) {
-        DiagnosticLine("XlfOper4", 968) << "String truncated to 254 bytes" << std::endl;
+        DiagnosticLine(sites::xlfOper4TextCut) << "String truncated to 254 bytes" << std::endl;
         length = longestText;
     }
     auto* body = static_cast<char*>(TempBytes(length + 2));

@@ -28,7 +28,7 @@ XlfOper& XlfOperImpl4::SetString(XlfOper& h, const char* text) const {
     if (record == nullptr) return h;
     std::size_t length = text == nullptr ? 0 : std::strlen(text);
     if (length > kMaxNarrowText) {
-        DiagnosticLine("XlfOperImpl4", 782) << "String truncated to 254 bytes" << std::endl;
+        DiagnosticLine(sites::xlfOperImpl4TextCut) << "String truncated to 254 bytes" << std::endl;
         length = kMaxNarrowText;
     }
     // The count takes in a terminating zero, which Excel sees as the text's last byte.
@@ -49,7 +49,8 @@ XlfOper& XlfOperImpl4::SetWideString(XlfOper& h, const WideString& text) const {
         units = CutBetweenCharacters(text.data(), text.size(), units - 1);
         bytes = NarrowText(text.data(), units);
     }
-    if (units < text.size()) DiagnosticLine("XlfOperImpl4", 813) << "String truncated to 255 bytes" << std::endl;
+    if (units < text.size())
+        DiagnosticLine(sites::xlfOperImpl4WideTextCut) << "String truncated to 255 bytes" << std::endl;
     std::copy(bytes.begin(), bytes.end(), NewTextBody(*record, bytes.size()) + 1);
     return h;
 }

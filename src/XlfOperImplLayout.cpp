@@ -136,7 +136,7 @@ template <class Layout>
 void XlfOperImplLayout<Layout>::FreeThroughExcel(XlfOper& h) const {
     void* const argv[] = {RecordOf(h)};
     if (XlfExcel::Current().CallHostv(xlFree, nullptr, 1, argv) != xlretSuccess)
-        DiagnosticLine(Layout::unitName, Layout::freeFailedLine) << "Call to xlFree failed" << std::endl;
+        DiagnosticLine(Layout::freeFailed) << "Call to xlFree failed" << std::endl;
 }
 
 template <class Layout>

@@ -1,6 +1,7 @@
 #ifndef SRC_XLFOPERIMPLLAYOUT_H
 #define SRC_XLFOPERIMPLLAYOUT_H
 
+#include "DiagnosticSites.h"
 #include "XlCall.h"
 #include "XlfOperImpl.h"
 
@@ -21,8 +22,7 @@ struct Excel4Layout {
     static constexpr std::int64_t maxReferenceColumn = 0xFF;
     static constexpr std::int64_t minReferenceIndex = 0;
     static constexpr bool keepsWideCells = false;  // wide-text cells are narrowed
-    static constexpr const char* unitName = "XlfOperImpl4";
-    static constexpr int freeFailedLine = 78;
+    static constexpr DiagnosticSite freeFailed = sites::xlfOperImpl4FreeFailed;
 };
 
 struct Excel12Layout {
@@ -34,8 +34,7 @@ struct Excel12Layout {
     static constexpr std::int64_t maxReferenceColumn = 0x7FFFFFFF;
     static constexpr std::int64_t minReferenceIndex = -0x7FFFFFFF - 1;
     static constexpr bool keepsWideCells = true;
-    static constexpr const char* unitName = "XlfOperImpl12";
-    static constexpr int freeFailedLine = 77;
+    static constexpr DiagnosticSite freeFailed = sites::xlfOperImpl12FreeFailed;
 };
 
 // The strategy algorithm, written once for both layouts. XlfOperImpl4 and XlfOperImpl12 add
