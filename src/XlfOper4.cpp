@@ -170,8 +170,11 @@ int XlfOper4::Coerce(std::uint16_t type, XlfOper4& result) const
 {
     if (record_ == nullptr || result.record_ == nullptr)
         return xlretInvXloper;
+    // Excel cannot read the private ownership bit: it gets a copy of such a record without it.
+    XLOPER unmarked = *record_;
+    unmarked.xltype = static_cast<std::uint16_t>(unmarked.xltype & ~xlbitHostOwned);
     XlfOper4 wantedType(static_cast<std::int16_t>(type));
-    XLOPER* argv[] = {record_, wantedType.record_};
+    XLOPER* argv[] = {&unmarked, wantedType.record_};
     return XlfExcel::Current().CallExcel4v(xlCoerce, result.record_, 2, argv);
 }
 

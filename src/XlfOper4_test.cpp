@@ -103,6 +103,21 @@ TEST_F(Excel4Values, ExcelMemorySharedByTwoHandlesIsFreedOnce)
     EXPECT_EQ(1u, CallsTo(xlFree));
 }
 
+TEST_F(Excel4Values, ExcelsOwnValuesAreCoercedWithoutTheOwnershipMark)
+{
+    XlfOper4 text;
+    ASSERT_EQ(xlretSuccess, XlfOper4(2.5).Coerce(xltypeStr, text));
+    ASSERT_EQ(xltypeStr | xlbitHostOwned, text.Type());
+    host_.clearCalls();
+    EXPECT_EQ(2.5, text.ReadDouble());
+    EXPECT_EQ(std::int16_t{2}, text.ReadShort("n"));
+    const auto coercions = host_.callsTo(xlCoerce);
+    ASSERT_EQ(2u, coercions.size());
+    for (const xlhost::CallRecord& call : coercions)
+        EXPECT_EQ(Value::text(std::string("2.5")), call.arguments.at(0)) << call;
+    EXPECT_EQ(xltypeStr | xlbitHostOwned, text.Type()) << "the handle still owns Excel's text";
+}
+
 TEST_F(Excel4Values, OnlyThePlainInvalidCountTextDiffersFromTheValueHandle)
 {
     const auto message = [](auto check) -> std::string {
