@@ -15,7 +15,6 @@
 
 #include <clocale>
 #include <iostream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -65,8 +64,6 @@ protected:
     ValuesTest() : host_(L::version), savedCerr_(std::cerr.rdbuf(diagnostics_.rdbuf())) {
         XlfExcel::DeleteCurrent();
         XlfExcel::Current();
-        // Made after the connection chose its own: constructing a strategy makes it current.
-        strategy_.emplace();
         host_.clearCalls();
     }
 
@@ -100,7 +97,6 @@ protected:
 private:
     std::ostringstream diagnostics_;
     std::streambuf* savedCerr_;
-    std::optional<typename L::Strategy> strategy_;
 };
 
 // Switches the runtime's character conversions to UTF-8 for one test, where the system has it.

@@ -145,7 +145,7 @@ public:
 };
 
 TYPED_TEST(StrategyTest, AReadCoercesOnceEvenWhenExcelGivesAnotherKind) {
-    const KindChangingExcel<TypeParam> excel;  // current while it lives; outlives the handles below
+    const KindChangingExcel<TypeParam> excel;
     typename TestFixture::Argument missing(Value::missing());
     const XlfOper value(missing.get());
     double number = 0;
