@@ -19,20 +19,6 @@ const Records& Algorithm()
     return records;
 }
 
-// A conversion's code goes to err when given; otherwise a failure throws, with text if any.
-template <class Value, class Core>
-Value Converted(Core core, Value value, const std::string* text, int* err)
-{
-    const int code = core(value);
-    if (err != nullptr)
-        *err = code;
-    else if (text != nullptr)
-        XlfOper4::CheckReturnCode(code, *text);
-    else
-        XlfOper4::CheckReturnCode(code);
-    return value;
-}
-
 }  // namespace
 
 // ---- construction, memory and record access
@@ -157,104 +143,6 @@ int XlfOper4::GetMatrix(NumericMatrix& out) const
 int XlfOper4::GetCellMatrix(CellMatrix& out) const
 {
     return Algorithm().GetCellMatrix(record_, out);
-}
-
-// ---- public conversions
-
-double XlfOper4::ReadDouble(int* err) const
-{
-    return Converted([this](double& value) { return GetDouble(value); }, 0.0, nullptr, err);
-}
-
-double XlfOper4::ReadDouble(const std::string& name, int* err) const
-{
-    const std::string text = "Conversion to double " + name;
-    return Converted([this](double& value) { return GetDouble(value); }, 0.0, &text, err);
-}
-
-NumericVector XlfOper4::ReadDoubleVector(VectorPolicy policy, int* err) const
-{
-    return Converted([this, policy](NumericVector& value) { return GetDoubleVector(value, policy); },
-                     NumericVector(), nullptr, err);
-}
-
-NumericVector XlfOper4::ReadDoubleVector(const std::string& name, VectorPolicy policy, int* err) const
-{
-    const std::string text = name + " conversion to double vector";
-    return Converted([this, policy](NumericVector& value) { return GetDoubleVector(value, policy); },
-                     NumericVector(), &text, err);
-}
-
-NumericVector XlfOper4::ReadArray(VectorPolicy policy, int* err) const
-{
-    return ReadDoubleVector(policy, err);
-}
-
-NumericVector XlfOper4::ReadArray(const std::string& name, VectorPolicy policy, int* err) const
-{
-    return ReadDoubleVector(name, policy, err);
-}
-
-std::int16_t XlfOper4::ReadShort(int* err) const
-{
-    return Converted([this](std::int16_t& value) { return GetShort(value); }, std::int16_t{0}, nullptr, err);
-}
-
-std::int16_t XlfOper4::ReadShort(const std::string& name, int* err) const
-{
-    const std::string text = name + " conversion to short failed";
-    return Converted([this](std::int16_t& value) { return GetShort(value); }, std::int16_t{0}, &text, err);
-}
-
-bool XlfOper4::ReadBool(int* err) const
-{
-    return Converted([this](bool& value) { return GetBool(value); }, false, nullptr, err);
-}
-
-bool XlfOper4::ReadBool(const std::string& name, int* err) const
-{
-    const std::string text = name + " conversion to bool failed";
-    return Converted([this](bool& value) { return GetBool(value); }, false, &text, err);
-}
-
-NumericMatrix XlfOper4::ReadMatrix(int* err) const
-{
-    return ReadMatrix(std::string(), err);
-}
-
-NumericMatrix XlfOper4::ReadMatrix(const std::string& name, int* err) const
-{
-    const std::string text = name + " conversion to matrix failed";
-    return Converted([this](NumericMatrix& value) { return GetMatrix(value); }, NumericMatrix(0, 0), &text, err);
-}
-
-CellMatrix XlfOper4::ReadCellMatrix(int* err) const
-{
-    return ReadCellMatrix(std::string(), err);
-}
-
-CellMatrix XlfOper4::ReadCellMatrix(const std::string& name, int* err) const
-{
-    const std::string text = name + " conversion to cell matrix failed";
-    return Converted([this](CellMatrix& value) { return GetCellMatrix(value); }, CellMatrix(1, 1), &text, err);
-}
-
-const char* XlfOper4::ReadCString(int* err) const
-{
-    return Converted([this](const char*& value) { return GetCString(value); }, static_cast<const char*>(nullptr),
-                     nullptr, err);
-}
-
-const char* XlfOper4::ReadCString(const std::string& name, int* err) const
-{
-    const std::string text = name + " conversion to char* failed";
-    return Converted([this](const char*& value) { return GetCString(value); }, static_cast<const char*>(nullptr),
-                     &text, err);
-}
-
-XlfRangeRef XlfOper4::ReadRangeRef(int* err) const
-{
-    return Converted([this](XlfRangeRef& value) { return GetRangeRef(value); }, XlfRangeRef(), nullptr, err);
 }
 
 // ---- setters

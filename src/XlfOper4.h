@@ -17,8 +17,9 @@ namespace zep {
 // Records it builds live in the host connection's temporary memory; copies share the record. The
 // destructor gives Excel-allocated memory (xlbitHostOwned) back through xlFree and clears the bit
 // first, so shared memory goes back once. A handle without a record (null pointer) stores
-// nothing, and its conversions give 8.
-class XlfOper4 {
+// nothing, and its conversions give 8. The conversions (ReadDouble and the others) are those of
+// ValueReads, on the core reads below, and throw through this class's CheckReturnCode.
+class XlfOper4 : public ValueReads<XlfOper4> {
 public:
     XlfOper4();  // a fresh xltypeNil record
     explicit XlfOper4(double number);
@@ -44,8 +45,8 @@ public:
     std::uint16_t Columns() const;
     XlfOper4 Element(std::uint16_t row, std::uint16_t column) const;
 
-    // Core conversions: Excel's return code, the value through `out`. Other types are coerced
-    // through Excel first.
+    // Core reads: Excel's return code, the value through `out`. Other types are coerced through
+    // Excel first.
     int GetDouble(double& out) const;
     int GetShort(std::int16_t& out) const;
     int GetBool(bool& out) const;
@@ -55,26 +56,6 @@ public:
     int GetDoubleVector(NumericVector& out, VectorPolicy policy) const;
     int GetMatrix(NumericMatrix& out) const;
     int GetCellMatrix(CellMatrix& out) const;
-
-    // With err the code is stored there and nothing is thrown; without it a failing code
-    // throws through CheckReturnCode, the named forms with a text naming the value.
-    double ReadDouble(int* err = nullptr) const;
-    double ReadDouble(const std::string& name, int* err = nullptr) const;
-    NumericVector ReadDoubleVector(VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadDoubleVector(const std::string& name, VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadArray(VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadArray(const std::string& name, VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    std::int16_t ReadShort(int* err = nullptr) const;
-    std::int16_t ReadShort(const std::string& name, int* err = nullptr) const;
-    bool ReadBool(int* err = nullptr) const;
-    bool ReadBool(const std::string& name, int* err = nullptr) const;
-    NumericMatrix ReadMatrix(int* err = nullptr) const;
-    NumericMatrix ReadMatrix(const std::string& name, int* err = nullptr) const;
-    CellMatrix ReadCellMatrix(int* err = nullptr) const;
-    CellMatrix ReadCellMatrix(const std::string& name, int* err = nullptr) const;
-    const char* ReadCString(int* err = nullptr) const;
-    const char* ReadCString(const std::string& name, int* err = nullptr) const;
-    XlfRangeRef ReadRangeRef(int* err = nullptr) const;
 
     XlfOper4& SetDouble(double number);
     XlfOper4& SetInt(std::int16_t value);
