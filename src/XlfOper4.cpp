@@ -246,8 +246,10 @@ int XlfOper4::CheckReturnCode(int code, const std::string& text)
 
 XlfOper4 Cell4(const XlfRangeRef& range, std::int32_t row, std::int32_t column)
 {
+    // Added wide, so that a cell beyond the largest index is refused rather than overflowing.
     XlfOper4 cell;
-    cell.SetRangeRef(XlfRangeRef(range.FirstRow() + row, range.FirstColumn() + column, range.SheetId()));
+    cell.SetRangeRef(XlfRangeRef(static_cast<std::int32_t>(std::int64_t{range.FirstRow()} + row),
+                                 static_cast<std::int32_t>(std::int64_t{range.FirstColumn()} + column), range.SheetId()));
     return cell;
 }
 

@@ -132,6 +132,7 @@ TEST_F(Excel4Values, WhatTheLayoutCannotHoldIsRefusedAndTheValueKept)
     EXPECT_THROW(value.SetRangeRef(XlfRangeRef(0, 0, 0, 256, 1)), std::out_of_range) << "a 257th column";
     EXPECT_THROW(value.SetRangeRef(XlfRangeRef(0, 0, 65536, 0, 1)), std::out_of_range) << "a 65537th row";
     EXPECT_THROW(Cell4(XlfRangeRef(0, 0, 1), 0, -1), std::out_of_range);
+    EXPECT_THROW(Cell4(XlfRangeRef(0x7FFFFFFF, 0, 1), 1, 0), std::out_of_range);
     EXPECT_THROW(value.SetCellMatrix(CellMatrix(65536, 1)), std::length_error);
     EXPECT_THROW(value.Set(NumericVector(65536, 2.0)), std::length_error);
     EXPECT_EQ(xltypeNum, value.Type());
