@@ -413,8 +413,6 @@ TEST_P(MatrixFunctionsAddIn, EveryWorksheetFunctionAnswersAfterOpen)
                   {1, 0, 0, 2});
 }
 
-// One process meets one Excel version in reality: a value strategy, once built, is not made current
-// again. Excel 12 comes last so that each run switches strategy once.
 INSTANTIATE_TEST_SUITE_P(Excel16, MatrixFunctionsAddIn, testing::Values("16.0"));
 INSTANTIATE_TEST_SUITE_P(Excel12, MatrixFunctionsAddIn, testing::Values("12.0"));
 

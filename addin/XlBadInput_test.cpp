@@ -111,7 +111,6 @@ protected:
     void SetUp() override {
         host = std::make_unique<xlhost::ExcelStandIn>(xltest::VersionText<L>());
         worksheetcheck::ConnectToCurrentHost();
-        // The strategy of a layout is made once per process: Excel 12 runs first, then Excel 4.
         ASSERT_EQ(L::layout == xlhost::Layout::Excel12, zep::XlfExcel::Current().IsExcel12());
         auto& sheets = host->sheets();
         sheet = sheets.activeSheet();

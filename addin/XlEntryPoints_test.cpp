@@ -55,8 +55,8 @@ protected:
         host = std::make_unique<ExcelStandIn>(xltest::VersionText<L>());
         XlfExcel::DeleteCurrent();
         XlfExcel::Current();
-        // Each version's strategy is built once per process, so the suites run Excel 12 first,
-        // then Excel 4; a run in the other order would read records in the wrong layout.
+        // Every connection makes the value strategy of its Excel current, so the suites may run
+        // in any order and interleaved.
         ASSERT_EQ(L::layout == xlhost::Layout::Excel12, XlfExcel::Current().IsExcel12());
         ASSERT_EQ(L::layout == xlhost::Layout::Excel12, CurrentStrategyIsExcel12());
     }
@@ -142,7 +142,6 @@ protected:
     std::vector<std::unique_ptr<xlhost::ArgumentRecord<L>>> arguments;
 };
 
-// Excel 12 first: see SetUp.
 using Layouts = testing::Types<Layout12, Layout4>;
 TYPED_TEST_SUITE(ThroughExcel, Layouts, xltest::LayoutNames);
 
@@ -339,8 +338,7 @@ TYPED_TEST(ThroughExcel, OtherFailuresBecomeCellValues) {
     EXPECT_EQ(Value::array(1, 2, {Value::number(3), this->BuiltText("why")}), array);
 }
 
-// The host connection's services that build values need the strategy of the layout, so they
-// run in this suite, in its order.
+// The host connection's services that build values, in each layout.
 TYPED_TEST(ThroughExcel, ShowStatusSendsTheTextOrGivesTheStatusBarBack) {
     XlfExcel& excel = XlfExcel::Current();
     excel.ShowStatus("Registering library...");

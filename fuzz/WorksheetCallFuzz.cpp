@@ -1,6 +1,6 @@
 // One worksheet call per input, through the stand-in Excel: the input picks the entry point,
 // fills some cells, and gives the argument records and the number. The record layout is the
-// program's (FUZZ_EXCEL_VERSION), as one process can serve only one layout after the other.
+// program's (FUZZ_EXCEL_VERSION), so each layout keeps a corpus of its own.
 // Any call that returns a record Excel cannot read, keeps or misfrees Excel memory, or writes
 // to an argument aborts with what went wrong; the sanitizers catch the rest.
 #include "WorksheetCallCheck.h"

@@ -38,8 +38,8 @@ StreamRedirection::~StreamRedirection() {
     stream_.rdbuf(previous_);
 }
 
-std::ostream& DiagnosticLine(const char* unit, int line) {
-    return std::cerr << "..\\..\\src\\" << unit << '(' << line << "): ";
+std::ostream& DiagnosticLine(const DiagnosticSite& site) {
+    return std::cerr << "..\\..\\src\\" << site.unit << '(' << site.line << "): ";
 }
 
 void ErrorBox(const char* text, const char* caption) {

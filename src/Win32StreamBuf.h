@@ -1,6 +1,8 @@
 #ifndef SRC_WIN32STREAMBUF_H
 #define SRC_WIN32STREAMBUF_H
 
+#include "DiagnosticSites.h"
+
 #include <ostream>
 #include <streambuf>
 #include <string>
@@ -44,9 +46,9 @@ private:
     std::ios_base::fmtflags previousFlags_;
 };
 
-// Starts a diagnostic line on std::cerr: writes "..\..\src\<unit>(<line>): " and returns the
-// stream for the message, which the caller ends with std::endl.
-std::ostream& DiagnosticLine(const char* unit, int line);
+// Starts a diagnostic line on std::cerr: writes the site's "..\..\src\<unit>(<line>): " and
+// returns the stream for the message, which the caller ends with std::endl.
+std::ostream& DiagnosticLine(const DiagnosticSite& site);
 
 // A modal message box with an OK button and the information icon. Without a caption it
 // reports the thread's last Windows error: "<text> due to error <code> :\n<system text>", at

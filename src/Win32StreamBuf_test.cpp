@@ -24,7 +24,7 @@ public:
 TEST(DiagnosticLine, WritesTheLocationPrefixToStandardError) {
     std::ostringstream captured;
     std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
-    DiagnosticLine("XlfOperImpl4", 782) << "String truncated to 254 bytes" << std::endl;
+    DiagnosticLine(sites::xlfOperImpl4TextCut) << "String truncated to 254 bytes" << std::endl;
     std::cerr.rdbuf(previous);
     EXPECT_EQ(captured.str(), "..\\..\\src\\XlfOperImpl4(782): String truncated to 254 bytes\n");
 }
@@ -103,9 +103,9 @@ TEST_F(AttachedDebugger, RedirectedStandardErrorSendsOneMessagePerDiagnosticLine
     ASSERT_TRUE(std::cerr.flags() & std::ios_base::unitbuf);
     {
         StreamRedirection redirection(std::cerr, buffer);
-        DiagnosticLine("XlOpenClose", 56) << "std::cerr redirected to MSVC debugger" << std::endl;
-        DiagnosticLine("XlfAbstractCmdDesc", 62) << "Error " << 32 << " while registering " << "mtrx_Invert"
-                                                 << std::endl;
+        DiagnosticLine(sites::xlOpenCloseCerrRedirected) << "std::cerr redirected to MSVC debugger" << std::endl;
+        DiagnosticLine(sites::xlfAbstractCmdDescRegisterFailed)
+            << "Error " << 32 << " while registering " << "mtrx_Invert" << std::endl;
         std::cerr << "unfinished";
     }
     EXPECT_EQ(std::cerr.rdbuf(), own);

@@ -75,16 +75,17 @@ bool AppendModuleFolderToPath(const std::string& modulePath)
 {
     std::string path;
     if (!ReadPathVariable(path)) {
-        DiagnosticLine("XlOpenClose", 74) << " Could not get PATH Environment Variable" << std::endl;
+        DiagnosticLine(sites::xlOpenCloseNoPathVariable) << " Could not get PATH Environment Variable"
+                                                         << std::endl;
         return false;
     }
     const std::string folder = modulePath.substr(0, modulePath.rfind('\\'));
     const std::string newPath = path + ";" + folder;
     if (!SetEnvironmentVariableA("Path", newPath.c_str())) {
-        DiagnosticLine("XlOpenClose", 96) << " SetEnvironmentVariable failed to set PATH" << std::endl;
+        DiagnosticLine(sites::xlOpenClosePathNotSet) << " SetEnvironmentVariable failed to set PATH" << std::endl;
         return false;
     }
-    DiagnosticLine("XlOpenClose", 101) << " PATH set successfully " << std::endl;
+    DiagnosticLine(sites::xlOpenClosePathSet) << " PATH set successfully " << std::endl;
     return true;
 }
 
@@ -104,17 +105,18 @@ int XLCALL_STDCALL xlAutoOpen()
 {
     try {
         zep::RedirectCerrToDebugger();
-        DiagnosticLine("XlOpenClose", 56) << "std::cerr redirected to MSVC debugger" << std::endl;
+        DiagnosticLine(zep::sites::xlOpenCloseCerrRedirected) << "std::cerr redirected to MSVC debugger"
+                                                              << std::endl;
         bool pathSet = false;
         const std::optional<std::string> modulePath = zep::ModulePath();
         if (!modulePath) {
-            DiagnosticLine("XlOpenClose", 83) << " Could not attain path of DLL" << std::endl;
+            DiagnosticLine(zep::sites::xlOpenCloseNoModulePath) << " Could not attain path of DLL" << std::endl;
         } else {
             XlfExcel::Current().ShowStatus(modulePath->c_str());
             pathSet = zep::AppendModuleFolderToPath(*modulePath);
         }
         if (!pathSet)
-            DiagnosticLine("XlOpenClose", 106)
+            DiagnosticLine(zep::sites::xlOpenClosePathWarning)
                 << " Warning: Unable to initialise PATH to directory of library " << std::endl;
         XlfExcel::Current().ShowStatus("Registering library...");
         zep::RegisterAll();
@@ -127,7 +129,7 @@ int XLCALL_STDCALL xlAutoOpen()
 
 int XLCALL_STDCALL xlAutoClose()
 {
-    DiagnosticLine("XlOpenClose", 125) << "Releasing ressources" << std::endl;
+    DiagnosticLine(zep::sites::xlOpenCloseReleasing) << "Releasing ressources" << std::endl;
     // Never creates a connection just to delete it: without one there is nothing to release,
     // and creating one could fail here, where nothing may be thrown into Excel.
     XlfExcel::DeleteCurrent();

@@ -20,23 +20,23 @@ XlfAbstractCmdDesc::~XlfAbstractCmdDesc() = default;
 
 void XlfAbstractCmdDesc::RegisterInHost()
 {
-    SubmitToHost(&XlfAbstractCmdDesc::RegisterWithLibrary, 62);
+    SubmitToHost(&XlfAbstractCmdDesc::RegisterWithLibrary, sites::xlfAbstractCmdDescRegisterFailed);
 }
 
 void XlfAbstractCmdDesc::UnregisterFromHost()
 {
-    SubmitToHost(&XlfAbstractCmdDesc::UnregisterWithLibrary, 78);
+    SubmitToHost(&XlfAbstractCmdDesc::UnregisterWithLibrary, sites::xlfAbstractCmdDescUnregisterFailed);
 }
 
-void XlfAbstractCmdDesc::SubmitToHost(int (XlfAbstractCmdDesc::*submission)(const std::string&), int diagnosticLine)
+void XlfAbstractCmdDesc::SubmitToHost(int (XlfAbstractCmdDesc::*submission)(const std::string&),
+                                      const DiagnosticSite& failureSite)
 {
     const std::string libraryName = XlfExcel::Current().LibraryName();
     if (libraryName.empty())
         throw std::runtime_error("Could not get library name");
     const int code = (this->*submission)(libraryName);
     if (code != xlretSuccess)
-        DiagnosticLine("XlfAbstractCmdDesc", diagnosticLine)
-            << "Error " << code << " while registering " << worksheetName_ << std::endl;
+        DiagnosticLine(failureSite) << "Error " << code << " while registering " << worksheetName_ << std::endl;
 }
 
 XlfFuncDesc::XlfFuncDesc(std::string exportedName, std::string worksheetName, std::string help, std::string category,

@@ -1,6 +1,7 @@
 #ifndef SRC_XLFABSTRACTCMDDESC_H
 #define SRC_XLFABSTRACTCMDDESC_H
 
+#include "DiagnosticSites.h"
 #include "XlfArgDesc.h"
 
 #include <string>
@@ -29,7 +30,8 @@ public:
     const std::string& Help() const { return help_; }
 
 private:
-    void SubmitToHost(int (XlfAbstractCmdDesc::*submission)(const std::string&), int diagnosticLine);
+    // A code Excel refuses with is reported at failureSite.
+    void SubmitToHost(int (XlfAbstractCmdDesc::*submission)(const std::string&), const DiagnosticSite& failureSite);
 
     std::string exportedName_;
     std::string worksheetName_;

@@ -25,8 +25,8 @@ XlfArgDesc::XlfArgDesc(std::string name, std::string comment, std::string typeTa
     : name_(std::move(name)), comment_(std::move(comment)), typeTag_(std::move(typeTag))
 {
     if (name_.size() > longestWizardName)
-        DiagnosticLine("XlfArgDesc", 37) << "Argument name \"" << name_
-                                         << "\" may be too long to fit the in the function wizard" << std::endl;
+        DiagnosticLine(sites::xlfArgDescLongName)
+            << "Argument name \"" << name_ << "\" may be too long to fit the in the function wizard" << std::endl;
     if (!EndsWith(comment_, commentEnding))
         comment_ += commentEnding;
 }

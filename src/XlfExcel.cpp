@@ -50,15 +50,16 @@ bool DetectExcel12()
     return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w == 12;
 }
 
-// Each version's strategy is built the first time that version is met, and building it makes it
-// current; a later connection to the same version finds it built and keeps it.
+// Made current by every connection, not only by the first to meet its version: a process may
+// meet Excel 12, then Excel 4, then Excel 12 again.
 void MakeValueStrategyCurrent(bool excel12)
 {
-    if (excel12) {
-        static const XlfOperImpl12 strategy;
-    } else {
-        static const XlfOperImpl4 strategy;
-    }
+    static const XlfOperImpl12 excel12Strategy;
+    static const XlfOperImpl4 excel4Strategy;
+    if (excel12)
+        excel12Strategy.MakeCurrent();
+    else
+        excel4Strategy.MakeCurrent();
 }
 
 // Big data carries the text bit, so this covers text, references, arrays and big data.
@@ -338,7 +339,7 @@ std::string XlfExcel::LibraryName()
 {
     XlfOper name;  // Excel's text goes back through xlFree when the handle goes
     if (CallHost(xlGetName, name.Pointer()) != xlretSuccess) {
-        DiagnosticLine("XlfExcel", 181) << "Could not get DLL name" << std::endl;
+        DiagnosticLine(sites::xlfExcelNoLibraryName) << "Could not get DLL name" << std::endl;
         return std::string();
     }
     return name.ReadCString();

@@ -3,6 +3,7 @@
 #include "XlfExcel.h"
 
 #include "ExcelStandIn.h"
+#include "XlfOper.h"
 
 #include <gtest/gtest.h>
 
@@ -173,6 +174,26 @@ TEST_F(ConnectionToExcel, CallHostRefusesExcel4RecordsUnderExcel12)
     host->clearCalls();
     EXPECT_EQ(xlretInvXloper, connection.CallHost(xlCoerce, &number, &excel4Record));
     EXPECT_TRUE(host->calls().empty());
+}
+
+// A process may meet several Excels in turn: the values built on each connection are records of
+// the layout its Excel reads.
+TEST_F(ConnectionToExcel, EveryConnectionBuildsValuesInItsExcelsLayout)
+{
+    for (const char* version : {"12.0", "16.0", "12.0"}) {
+        SCOPED_TRACE(version);
+        XlfExcel::DeleteCurrent();
+        host.reset();
+        const bool excel12 = Connect(version).IsExcel12();
+        host->clearCalls();  // the connection's own version test
+        // Excel coerces the number, reading the record in its entry's layout.
+        EXPECT_STREQ("2.5", XlfOper(2.5).ReadCString());
+        const auto coercions = host->callsTo(xlCoerce);
+        ASSERT_EQ(1u, coercions.size());
+        EXPECT_EQ(excel12 ? xlhost::Layout::Excel12 : xlhost::Layout::Excel4, coercions[0].layout);
+        EXPECT_EQ(xlhost::Value::number(2.5), coercions[0].arguments.at(0));
+        EXPECT_TRUE(host->faults().empty()) << host->faults();
+    }
 }
 
 TEST_F(ConnectionToExcel, WizardIsAnOpenBosaSdmWindowOwnedByThisExcel)

@@ -14,47 +14,6 @@ const XlfOperImpl& Impl() {
     return XlfOperImpl::Current();
 }
 
-// The text of a failing named read: before + name + after. Put together only when a read fails,
-// so that a successful call allocates nothing for it.
-struct FailureText {
-    const char* before;
-    const std::string& name;
-    const char* after;
-};
-
-// The caller asked for the code, or gets the exception of a failing one, named by text.
-void Report(int code, int* err, const FailureText* text) {
-    if (err != nullptr)
-        *err = code;
-    else if (text != nullptr && code != xlretSuccess)
-        CheckReturnCode(code, text->before + text->name + text->after);
-    else
-        CheckReturnCode(code);
-}
-
-template <class T>
-using Reading = int (XlfOperImpl::*)(const XlfOper&, T&) const;
-
-// One strategy read of h into value, reported without a text.
-template <class T>
-T Converted(const XlfOper& h, Reading<T> read, T value, int* err) {
-    Report((Impl().*read)(h, value), err, nullptr);
-    return value;
-}
-
-// The same, a failing code naming what failed.
-template <class T>
-T Converted(const XlfOper& h, Reading<T> read, T value, int* err, const FailureText& text) {
-    Report((Impl().*read)(h, value), err, &text);
-    return value;
-}
-
-NumericVector VectorOf(const XlfOper& h, VectorPolicy policy, int* err, const FailureText* text) {
-    NumericVector values;
-    Report(Impl().GetDoubleVector(h, values, policy), err, text);
-    return values;
-}
-
 }  // namespace
 
 XlfOper::XlfOper() : record_(nullptr) {
@@ -117,81 +76,48 @@ XlfOper XlfOper::Error(std::uint16_t code) {
 
 // ---- conversions
 
-double XlfOper::ReadDouble(int* err) const {
-    return Converted(*this, &XlfOperImpl::GetDouble, 0.0, err);
+int XlfOper::GetDouble(double& out) const {
+    return Impl().GetDouble(*this, out);
 }
 
-double XlfOper::ReadDouble(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetDouble, 0.0, err, {"Conversion to double ", name, ""});
+int XlfOper::GetDoubleVector(NumericVector& out, VectorPolicy policy) const {
+    return Impl().GetDoubleVector(*this, out, policy);
 }
 
-NumericVector XlfOper::ReadDoubleVector(VectorPolicy policy, int* err) const {
-    return VectorOf(*this, policy, err, nullptr);
+int XlfOper::GetShort(std::int16_t& out) const {
+    return Impl().GetShort(*this, out);
 }
 
-NumericVector XlfOper::ReadDoubleVector(const std::string& name, VectorPolicy policy, int* err) const {
-    const FailureText text{"", name, " conversion to double vector"};
-    return VectorOf(*this, policy, err, &text);
+int XlfOper::GetBool(bool& out) const {
+    return Impl().GetBool(*this, out);
 }
 
-NumericVector XlfOper::ReadArray(VectorPolicy policy, int* err) const {
-    return ReadDoubleVector(policy, err);
+int XlfOper::GetMatrix(NumericMatrix& out) const {
+    return Impl().GetMatrix(*this, out);
 }
 
-NumericVector XlfOper::ReadArray(const std::string& name, VectorPolicy policy, int* err) const {
-    return ReadDoubleVector(name, policy, err);
+int XlfOper::GetCellMatrix(CellMatrix& out) const {
+    return Impl().GetCellMatrix(*this, out);
 }
 
-std::int16_t XlfOper::ReadShort(int* err) const {
-    return Converted(*this, &XlfOperImpl::GetShort, std::int16_t{0}, err);
+int XlfOper::GetCString(const char*& out) const {
+    return Impl().GetCString(*this, out);
 }
 
-std::int16_t XlfOper::ReadShort(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetShort, std::int16_t{0}, err, {"", name, " conversion to short failed"});
-}
-
-bool XlfOper::ReadBool(int* err) const {
-    return Converted(*this, &XlfOperImpl::GetBool, false, err);
-}
-
-bool XlfOper::ReadBool(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetBool, false, err, {"", name, " conversion to bool failed"});
-}
-
-NumericMatrix XlfOper::ReadMatrix(int* err) const {
-    return ReadMatrix(std::string(), err);  // the text, without a name, still says what failed
-}
-
-NumericMatrix XlfOper::ReadMatrix(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetMatrix, NumericMatrix(0, 0), err, {"", name, " conversion to matrix failed"});
-}
-
-CellMatrix XlfOper::ReadCellMatrix(int* err) const {
-    return ReadCellMatrix(std::string(), err);
-}
-
-CellMatrix XlfOper::ReadCellMatrix(const std::string& name, int* err) const {
-    return Converted(*this, &XlfOperImpl::GetCellMatrix, CellMatrix(1, 1), err, {"", name, " conversion to cell matrix failed"});
-}
-
-const char* XlfOper::ReadCString(int* err) const {
-    return Converted<const char*>(*this, &XlfOperImpl::GetCString, nullptr, err);
-}
-
-const char* XlfOper::ReadCString(const std::string& name, int* err) const {
-    return Converted<const char*>(*this, &XlfOperImpl::GetCString, nullptr, err, {"", name, " conversion to char* failed"});
+int XlfOper::GetRangeRef(XlfRangeRef& out) const {
+    return Impl().GetRangeRef(*this, out);
 }
 
 WideString XlfOper::ReadWString(int* err) const {
-    return Converted(*this, &XlfOperImpl::GetWString, WideString(), err);
-}
-
-XlfRangeRef XlfOper::ReadRangeRef(int* err) const {
-    return Converted(*this, &XlfOperImpl::GetRangeRef, XlfRangeRef(), err);
+    WideString text;
+    Report(Impl().GetWString(*this, text), err, nullptr);
+    return text;
 }
 
 std::uint16_t XlfOper::ReadErrorCode(int* err) const {
-    return Converted(*this, &XlfOperImpl::GetErrorCode, std::uint16_t{0}, err);
+    std::uint16_t code = 0;
+    Report(Impl().GetErrorCode(*this, code), err, nullptr);
+    return code;
 }
 
 // ---- setters and accessors

@@ -3,6 +3,7 @@
 
 #include "CellMatrix.h"
 #include "NumericMatrix.h"
+#include "ValueReads.h"
 #include "WideText.h"
 #include "XlCall.h"
 
@@ -11,22 +12,14 @@
 
 namespace zep {
 
-// How a two-dimensional value is read into a vector. Any other value reads column by column.
-enum VectorPolicy : int {
-    VectorOnly = 0,      // one row or one column only, elements in order
-    RowByRow = 1,        // element (i, j) at i x columns + j
-    ColumnByColumn = 2,  // element (i, j) at j x rows + i
-};
-
-class XlfRangeRef;
-
 // Handle on one Excel value record, whichever layout (XLOPER or XLOPER12) the running Excel
 // speaks: every record operation goes to the current XlfOperImpl. The handle never owns the
 // record; records it builds live in the host connection's temporary memory until the next
 // worksheet call. Releasing a handle gives back, through xlFree, what Excel allocated in a
 // call result (marked xlbitHostOwned); copies share the record, and the bit is cleared before
-// the xlFree, so shared Excel memory is freed once.
-class XlfOper {
+// the xlFree, so shared Excel memory is freed once. The conversions (ReadDouble and the others)
+// are those of ValueReads.
+class XlfOper : public ValueReads<XlfOper> {
 public:
     XlfOper();                        // a fresh xltypeNil record
     explicit XlfOper(void* record);   // wraps a record of the active layout; nothing is copied
@@ -45,28 +38,8 @@ public:
     explicit XlfOper(std::int16_t value);       // xltypeInt; the type argument of a coercion
     static XlfOper Error(std::uint16_t code);   // xltypeErr
 
-    // Conversions. With a return-code pointer the Excel return code is stored there and nothing
-    // is thrown (the result is then meaningless unless the code is 0); without one a failing
-    // code throws through CheckReturnCode, the named forms with a text that names the argument.
-    double ReadDouble(int* err = nullptr) const;
-    double ReadDouble(const std::string& name, int* err = nullptr) const;
-    NumericVector ReadDoubleVector(VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadDoubleVector(const std::string& name, VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadArray(VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadArray(const std::string& name, VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    std::int16_t ReadShort(int* err = nullptr) const;
-    std::int16_t ReadShort(const std::string& name, int* err = nullptr) const;
-    bool ReadBool(int* err = nullptr) const;
-    bool ReadBool(const std::string& name, int* err = nullptr) const;
-    NumericMatrix ReadMatrix(int* err = nullptr) const;
-    NumericMatrix ReadMatrix(const std::string& name, int* err = nullptr) const;
-    CellMatrix ReadCellMatrix(int* err = nullptr) const;
-    CellMatrix ReadCellMatrix(const std::string& name, int* err = nullptr) const;
-    // Points into temporary memory, valid until the next worksheet call.
-    const char* ReadCString(int* err = nullptr) const;
-    const char* ReadCString(const std::string& name, int* err = nullptr) const;
+    // Conversions beside those of ValueReads, reported alike.
     WideString ReadWString(int* err = nullptr) const;
-    XlfRangeRef ReadRangeRef(int* err = nullptr) const;
     std::uint16_t ReadErrorCode(int* err = nullptr) const;
 
     // Makes the value an array of the cells (at most 255 columns; empty cells as empty texts).
@@ -89,6 +62,17 @@ public:
 
 private:
     friend class XlfOperImpl;  // the strategies read and replace the record pointer
+    friend class ValueReads<XlfOper>;
+
+    // The current strategy's reads of this record, for the conversions.
+    int GetDouble(double& out) const;
+    int GetDoubleVector(NumericVector& out, VectorPolicy policy) const;
+    int GetShort(std::int16_t& out) const;
+    int GetBool(bool& out) const;
+    int GetMatrix(NumericMatrix& out) const;
+    int GetCellMatrix(CellMatrix& out) const;
+    int GetCString(const char*& out) const;
+    int GetRangeRef(XlfRangeRef& out) const;
 
     void* record_;
 };

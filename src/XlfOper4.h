@@ -12,12 +12,14 @@
 namespace zep {
 
 // Handle on one value record in the Excel 4 layout (XLOPER), whatever Excel runs: what the
-// framework's own Excel4v calls (registration) are built from. It works on the record directly,
-// with no strategy, and calls Excel through Excel4v only. Records it builds live in the host
-// connection's temporary memory; copies share the record. The destructor gives Excel-allocated
-// memory (xlbitHostOwned) back through xlFree and clears the bit first, so shared memory goes
-// back once. A handle without a record (null pointer) stores nothing, and its conversions give 8.
-class XlfOper4 {
+// framework's own Excel4v calls (registration) are built from. It works on the record with the
+// Excel 4 strategy's algorithm, but without a strategy, and calls Excel through Excel4v only.
+// Records it builds live in the host connection's temporary memory; copies share the record. The
+// destructor gives Excel-allocated memory (xlbitHostOwned) back through xlFree and clears the bit
+// first, so shared memory goes back once. A handle without a record (null pointer) stores
+// nothing, and its conversions give 8. The conversions (ReadDouble and the others) are those of
+// ValueReads, on the core reads below, and throw through this class's CheckReturnCode.
+class XlfOper4 : public ValueReads<XlfOper4> {
 public:
     XlfOper4();  // a fresh xltypeNil record
     explicit XlfOper4(double number);
@@ -43,8 +45,8 @@ public:
     std::uint16_t Columns() const;
     XlfOper4 Element(std::uint16_t row, std::uint16_t column) const;
 
-    // Core conversions: Excel's return code, the value through `out`. Other types are coerced
-    // through Excel first.
+    // Core reads: Excel's return code, the value through `out`. Other types are coerced through
+    // Excel first.
     int GetDouble(double& out) const;
     int GetShort(std::int16_t& out) const;
     int GetBool(bool& out) const;
@@ -55,26 +57,6 @@ public:
     int GetMatrix(NumericMatrix& out) const;
     int GetCellMatrix(CellMatrix& out) const;
 
-    // With err the code is stored there and nothing is thrown; without it a failing code
-    // throws through CheckReturnCode, the named forms with a text naming the value.
-    double ReadDouble(int* err = nullptr) const;
-    double ReadDouble(const std::string& name, int* err = nullptr) const;
-    NumericVector ReadDoubleVector(VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadDoubleVector(const std::string& name, VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadArray(VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    NumericVector ReadArray(const std::string& name, VectorPolicy policy = VectorOnly, int* err = nullptr) const;
-    std::int16_t ReadShort(int* err = nullptr) const;
-    std::int16_t ReadShort(const std::string& name, int* err = nullptr) const;
-    bool ReadBool(int* err = nullptr) const;
-    bool ReadBool(const std::string& name, int* err = nullptr) const;
-    NumericMatrix ReadMatrix(int* err = nullptr) const;
-    NumericMatrix ReadMatrix(const std::string& name, int* err = nullptr) const;
-    CellMatrix ReadCellMatrix(int* err = nullptr) const;
-    CellMatrix ReadCellMatrix(const std::string& name, int* err = nullptr) const;
-    const char* ReadCString(int* err = nullptr) const;
-    const char* ReadCString(const std::string& name, int* err = nullptr) const;
-    XlfRangeRef ReadRangeRef(int* err = nullptr) const;
-
     XlfOper4& SetDouble(double number);
     XlfOper4& SetInt(std::int16_t value);
     XlfOper4& SetWord(std::int16_t value, bool isError);
@@ -82,12 +64,12 @@ public:
     XlfOper4& SetError(std::uint16_t code);
     // At most 254 bytes (longer texts are cut with a warning); the count includes a closing NUL.
     XlfOper4& SetString(const char* text);
-    XlfOper4& SetRangeRef(const XlfRangeRef& range);
+    XlfOper4& SetRangeRef(const XlfRangeRef& range);  // std::out_of_range beyond the sheet
     XlfOper4& SetMulti(std::uint16_t rows, std::uint16_t columns);  // elements xltypeNil
     // Copies a number, text, boolean, error or integer into one element; XlfException else.
     XlfOper4& SetElement(std::uint16_t row, std::uint16_t column, const XlfOper4& value);
-    // An array of the cells, at most 255 columns; cells other than numbers, texts, booleans and
-    // errors become empty texts.
+    // An array of the cells, at most 255 columns: wide texts narrowed, cells other than numbers,
+    // texts, booleans and errors as empty texts. A failure leaves the value as it was.
     XlfOper4& SetCellMatrix(const CellMatrix& cells);
     // Empty matrices and vectors leave the value as it is; a vector becomes one column.
     XlfOper4& Set(const NumericMatrix& numbers);
@@ -98,12 +80,6 @@ public:
     static int CheckReturnCode(int code, const std::string& text);
 
 private:
-    // read() on this record when it has one of directTypes, else on its coercion to target.
-    template <class Read>
-    int ReadDirectOrCoerced(std::uint16_t directTypes, std::uint16_t target, Read read) const;
-    XLOPER& RequireMulti() const;
-    int GetReferencedCells(CellMatrix& out) const;
-
     XLOPER* record_;
 };
 

@@ -103,6 +103,55 @@ TEST_F(Excel4Values, ExcelMemorySharedByTwoHandlesIsFreedOnce)
     EXPECT_EQ(1u, CallsTo(xlFree));
 }
 
+TEST_F(Excel4Values, ExcelsOwnValuesAreCoercedWithoutTheOwnershipMark)
+{
+    XlfOper4 text;
+    ASSERT_EQ(xlretSuccess, XlfOper4(2.5).Coerce(xltypeStr, text));
+    ASSERT_EQ(xltypeStr | xlbitHostOwned, text.Type());
+    host_.clearCalls();
+    EXPECT_EQ(2.5, text.ReadDouble());
+    EXPECT_EQ(std::int16_t{2}, text.ReadShort("n"));
+    const auto coercions = host_.callsTo(xlCoerce);
+    ASSERT_EQ(2u, coercions.size());
+    for (const xlhost::CallRecord& call : coercions)
+        EXPECT_EQ(Value::text(std::string("2.5")), call.arguments.at(0)) << call;
+    EXPECT_EQ(xltypeStr | xlbitHostOwned, text.Type()) << "the handle still owns Excel's text";
+
+    // An element gets its own copy of Excel's text, unmarked: only the handle gives Excel's back.
+    XlfOper4 array;
+    array.SetMulti(1, 1);
+    array.SetElement(0, 0, text);
+    EXPECT_EQ(xltypeStr, array.Element(0, 0).Type());
+    EXPECT_STREQ("2.5", array.Element(0, 0).ReadCString());
+    EXPECT_EQ(0u, CallsTo(xlFree));
+}
+
+TEST_F(Excel4Values, WhatTheLayoutCannotHoldIsRefusedAndTheValueKept)
+{
+    XlfOper4 value(1.5);
+    EXPECT_THROW(value.SetRangeRef(XlfRangeRef(0, 0, 0, 256, 1)), std::out_of_range) << "a 257th column";
+    EXPECT_THROW(value.SetRangeRef(XlfRangeRef(0, 0, 65536, 0, 1)), std::out_of_range) << "a 65537th row";
+    EXPECT_THROW(Cell4(XlfRangeRef(0, 0, 1), 0, -1), std::out_of_range);
+    EXPECT_THROW(Cell4(XlfRangeRef(0x7FFFFFFF, 0, 1), 1, 0), std::out_of_range);
+    EXPECT_THROW(value.SetCellMatrix(CellMatrix(65536, 1)), std::length_error);
+    EXPECT_THROW(value.Set(NumericVector(65536, 2.0)), std::length_error);
+    EXPECT_EQ(xltypeNum, value.Type());
+    EXPECT_EQ(1.5, value.ReadDouble());
+
+    // A reference whose last row comes before its first names no cells.
+    XLMREF list{};
+    list.count = 1;
+    list.reftbl[0].rwFirst = 5;
+    list.reftbl[0].rwLast = 2;
+    XLOPER inverted{};
+    inverted.xltype = xltypeRef;
+    inverted.val.mref.lpmref = &list;
+    int code = 0;
+    XlfOper4(&inverted).ReadRangeRef(&code);
+    EXPECT_EQ(xlretInvXloper, code);
+    EXPECT_EQ(0u, CallsTo(xlCoerce));
+}
+
 TEST_F(Excel4Values, OnlyThePlainInvalidCountTextDiffersFromTheValueHandle)
 {
     const auto message = [](auto check) -> std::string {
@@ -133,7 +182,7 @@ TEST_F(Excel4Values, CellMatricesBecomeArraysOfAtMost255Columns)
     ASSERT_EQ(2, array.Rows());
     ASSERT_EQ(255, array.Columns());
     EXPECT_EQ(1.5, array.Element(0, 0).ReadDouble());
-    EXPECT_STREQ("", array.Element(0, 1).ReadCString()) << "wide text has no Excel 4 form";
+    EXPECT_STREQ("wwww", array.Element(0, 1).ReadCString()) << "wide text is narrowed, not lost";
     EXPECT_EQ(xltypeErr, array.Element(0, 2).Type());
     EXPECT_EQ(7, array.Element(0, 2).Pointer()->val.err);
     EXPECT_TRUE(array.Element(1, 254).ReadBool());
@@ -164,10 +213,16 @@ TEST_F(Excel4Values, ArraysReadBackCellByCell)
 
 TEST_F(Excel4Values, VectorsFollowTheirPolicy)
 {
+    NumericMatrix numbers(2, 2);
+    for (std::uint32_t i = 0; i < 4; ++i)
+        numbers[i / 2][i % 2] = i + 1.0;
     XlfOper4 square;
-    square.Set(NumericMatrix(2, 2));
-    for (std::uint16_t i = 0; i < 4; ++i)
-        square.SetElement(i / 2, i % 2, XlfOper4(static_cast<double>(i + 1)));
+    square.Set(numbers);
+    const NumericMatrix back = square.ReadMatrix();
+    ASSERT_EQ(2u, back.rows());
+    EXPECT_EQ(2.0, back[0][1]);
+    EXPECT_EQ(3.0, back[1][0]);
+    EXPECT_EQ(0u, CallsTo(xlCoerce)) << "an array of numbers is read without Excel";
     int code = 0;
     square.ReadDoubleVector(VectorOnly, &code);
     EXPECT_EQ(xlretFailed, code);

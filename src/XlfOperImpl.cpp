@@ -15,7 +15,7 @@ const XlfOperImpl& XlfOperImpl::Current() {
     return *current;
 }
 
-XlfOperImpl::XlfOperImpl() {
+void XlfOperImpl::MakeCurrent() const {
     current = this;
 }
 

@@ -12,9 +12,10 @@
 namespace zep {
 
 // Reads and writes value records of one Excel layout for XlfOper. Exactly one strategy is
-// current: constructing one makes it current (the host connection builds the one of the
-// detected Excel version). Strategies hold no data; every operation takes the handle(s) it
-// works on. The operations are declared in their slot order.
+// current: every host connection makes the one of its Excel's version current, so a process
+// that meets several Excels in turn builds each one's records in its layout. Strategies hold no
+// data; every operation takes the handle(s) it works on. The operations are declared in their
+// slot order.
 //
 // Return codes are Excel's (0 = xlretSuccess): 8 (xlretInvXloper) for a handle without a record,
 // 32 (xlretFailed) for a value of the wrong shape or kind, anything else as xlCoerce gave it.
@@ -27,6 +28,7 @@ public:
 
     // The current strategy; std::logic_error before the host connection has made one.
     static const XlfOperImpl& Current();
+    void MakeCurrent() const;
 
     XlfOperImpl(const XlfOperImpl&) = delete;
     XlfOperImpl& operator=(const XlfOperImpl&) = delete;
@@ -85,7 +87,7 @@ public:
     virtual std::uint32_t Type(const XlfOper& h) const = 0;
 
 protected:
-    XlfOperImpl();
+    XlfOperImpl() = default;
     // Not virtual: strategies are never destroyed through this class. A destroyed strategy
     // stops being current, so no handle reaches it afterwards.
     ~XlfOperImpl();

@@ -7,17 +7,14 @@ namespace zep {
 
 // The strategy for Excel's 4 layout (XLOPER): byte texts with a count byte. Texts built from a
 // narrow string keep at most 254 bytes and count a terminating zero; texts built from a wide
-// string keep at most 255 bytes. Arrays hold at most 65535 rows.
+// string keep at most 255 bytes. Arrays hold at most 65535 rows. The layout's texts and Excel
+// entry (Excel4Layout) are defined here too.
 class XlfOperImpl4 : public XlfOperImplLayout<Excel4Layout> {
 public:
     XlfOperImpl4() = default;
 
     XLOPER* Excel4Value(const XlfOper& h) const override;
     XLOPER12* Excel12Value(const XlfOper& h) const override;  // throws its text
-    XlfOper& SetWideString(XlfOper& h, const WideString& text) const override;
-    XlfOper& SetString(XlfOper& h, const char* text) const override;
-    int GetCString(const XlfOper& h, const char*& out) const override;
-    int GetWString(const XlfOper& h, WideString& out) const override;
 };
 
 }  // namespace zep

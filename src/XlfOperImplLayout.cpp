@@ -70,8 +70,25 @@ std::int16_t LowShortOf(double number) {
 
 }  // namespace
 
+// The result record of a call into Excel: Excel's memory in it goes back when it goes.
 template <class Layout>
-typename XlfOperImplLayout<Layout>::Text XlfOperImplLayout<Layout>::TextOf(const Record& record) {
+class LayoutRecords<Layout>::HeldResult {
+public:
+    explicit HeldResult(const LayoutRecords& records) : records_(records) {}
+    ~HeldResult() { records_.Release(&record); }
+    HeldResult(const HeldResult&) = delete;
+    HeldResult& operator=(const HeldResult&) = delete;
+
+    Record record{};  // a failed call may leave it untouched: nothing in it to give back then
+
+private:
+    const LayoutRecords& records_;
+};
+
+// ---- texts
+
+template <class Layout>
+typename LayoutRecords<Layout>::Text LayoutRecords<Layout>::TextOf(const Record& record) {
     const Unit* body = record.val.str;
     if (body == nullptr) return Text();
     using Count = std::make_unsigned_t<Unit>;
@@ -79,7 +96,59 @@ typename XlfOperImplLayout<Layout>::Text XlfOperImplLayout<Layout>::TextOf(const
 }
 
 template <class Layout>
-std::optional<MatrixCell> XlfOperImplLayout<Layout>::CellOf(const Record& record) {
+typename LayoutRecords<Layout>::Unit* LayoutRecords<Layout>::NewTextBody(Record& record, std::size_t count) {
+    auto* body = static_cast<Unit*>(Carve(ByteCount(std::uint64_t{count} + 1, sizeof(Unit))));
+    body[0] = static_cast<Unit>(count);
+    record.val.str = body;
+    record.xltype = xltypeStr;
+    return body;
+}
+
+template <class Layout>
+const char* LayoutRecords<Layout>::NewCString(std::string_view text) {
+    auto* copy = static_cast<char*>(Carve(ByteCount(std::uint64_t{text.size()} + 1, 1)));
+    std::copy(text.begin(), text.end(), copy);
+    copy[text.size()] = '\0';
+    return copy;
+}
+
+template <class Layout>
+std::size_t LayoutRecords<Layout>::CutBetweenCharacters(const XCHAR* units, std::size_t length, std::size_t limit) {
+    if (length <= limit) return length;
+    const bool splitsPair = limit > 0 && units[limit - 1] >= 0xD800 && units[limit - 1] < 0xDC00;
+    return splitsPair ? limit - 1 : limit;
+}
+
+template <class Layout>
+void LayoutRecords<Layout>::SetString(Record* record, const char* text) {
+    if (record != nullptr) Layout::SetString(*record, text);
+}
+
+template <class Layout>
+void LayoutRecords<Layout>::SetWideString(Record* record, const WideString& text) {
+    if (record != nullptr) Layout::SetWideString(*record, text);
+}
+
+template <class Layout>
+int LayoutRecords<Layout>::GetCString(const Record* record, const char*& out) const {
+    return ReadAs(record, xltypeStr, xltypeStr, [&out](const Record& text) {
+        out = Layout::CString(TextOf(text));
+        return xlretSuccess;
+    });
+}
+
+template <class Layout>
+int LayoutRecords<Layout>::GetWString(const Record* record, WideString& out) const {
+    return ReadAs(record, xltypeStr, xltypeStr, [&out](const Record& text) {
+        out = Layout::WString(TextOf(text));
+        return xlretSuccess;
+    });
+}
+
+// ---- cells and arrays
+
+template <class Layout>
+std::optional<MatrixCell> LayoutRecords<Layout>::CellOf(const Record& record) {
     switch (record.xltype) {
         case xltypeNum: return MatrixCell(record.val.num);
         case xltypeStr: return MatrixCell(std::basic_string<Unit>(TextOf(record)));
@@ -92,149 +161,113 @@ std::optional<MatrixCell> XlfOperImplLayout<Layout>::CellOf(const Record& record
 }
 
 template <class Layout>
-typename XlfOperImplLayout<Layout>::Unit* XlfOperImplLayout<Layout>::NewTextBody(Record& record, std::size_t count) {
-    auto* body = static_cast<Unit*>(Carve(ByteCount(std::uint64_t{count} + 1, sizeof(Unit))));
-    body[0] = static_cast<Unit>(count);
-    record.val.str = body;
-    record.xltype = xltypeStr;
-    return body;
+typename LayoutRecords<Layout>::Record& LayoutRecords<Layout>::RequireMulti(const Record* record) {
+    const std::uint32_t type = Type(record);
+    if ((type & xltypeMulti) == 0) throw XlfException(kNotAnArray + std::to_string(type));
+    return *const_cast<Record*>(record);
 }
 
 template <class Layout>
-const char* XlfOperImplLayout<Layout>::NewCString(std::string_view text) {
-    auto* copy = static_cast<char*>(Carve(ByteCount(std::uint64_t{text.size()} + 1, 1)));
-    std::copy(text.begin(), text.end(), copy);
-    copy[text.size()] = '\0';
-    return copy;
+std::uint32_t LayoutRecords<Layout>::Rows(const Record* record) {
+    return static_cast<std::uint32_t>(RequireMulti(record).val.array.rows);
 }
 
 template <class Layout>
-std::size_t XlfOperImplLayout<Layout>::CutBetweenCharacters(const XCHAR* units, std::size_t length, std::size_t limit) {
-    if (length <= limit) return length;
-    const bool splitsPair = limit > 0 && units[limit - 1] >= 0xD800 && units[limit - 1] < 0xDC00;
-    return splitsPair ? limit - 1 : limit;
+std::uint32_t LayoutRecords<Layout>::Columns(const Record* record) {
+    return static_cast<std::uint32_t>(RequireMulti(record).val.array.columns);
 }
 
 template <class Layout>
-typename XlfOperImplLayout<Layout>::Record& XlfOperImplLayout<Layout>::RequireMulti(const XlfOper& h) const {
-    Record& record = *RecordPtr(h);
-    if ((record.xltype & xltypeMulti) == 0) throw XlfException(kNotAnArray + std::to_string(record.xltype));
-    return record;
+typename LayoutRecords<Layout>::Record* LayoutRecords<Layout>::Element(const Record* array, std::uint32_t row,
+                                                                       std::uint32_t column) {
+    const Record& multi = RequireMulti(array);
+    const std::size_t columns = static_cast<std::uint32_t>(multi.val.array.columns);
+    return multi.val.array.lparray + row * columns + column;
 }
 
-// ---- memory and pointers
+// ---- memory
 
 template <class Layout>
-void XlfOperImplLayout<Layout>::Release(XlfOper& h) const {
-    Record* record = RecordPtr(h);
-    if (record == nullptr || (record->xltype & xlbitHostOwned) == 0) return;
-    record->xltype = static_cast<decltype(record->xltype)>(record->xltype & ~xlbitHostOwned);
-    FreeThroughExcel(h);
-}
-
-template <class Layout>
-void XlfOperImplLayout<Layout>::FreeThroughExcel(XlfOper& h) const {
-    void* const argv[] = {RecordOf(h)};
-    if (XlfExcel::Current().CallHostv(xlFree, nullptr, 1, argv) != xlretSuccess)
-        DiagnosticLine(Layout::unitName, Layout::freeFailedLine) << "Call to xlFree failed" << std::endl;
+typename LayoutRecords<Layout>::Record* LayoutRecords<Layout>::NewRecord() {
+    return NewRecords<Record>(1);
 }
 
 template <class Layout>
-void XlfOperImplLayout<Layout>::Copy(XlfOper& target, const XlfOper& source) const {
-    SetRecordOf(target, RecordOf(source));
-}
-
-template <class Layout>
-XlfOper XlfOperImplLayout<Layout>::Element(const XlfOper& h, std::uint32_t row, std::uint32_t column) const {
-    const Record& array = RequireMulti(h);
-    const std::size_t columns = static_cast<std::uint32_t>(array.val.array.columns);
-    return XlfOper(static_cast<void*>(array.val.array.lparray + row * columns + column));
-}
-
-template <class Layout>
-void* XlfOperImplLayout<Layout>::Pointer(const XlfOper& h) const {
-    return RecordOf(h);
-}
-
-template <class Layout>
-void* XlfOperImplLayout<Layout>::RawPointer(const XlfOper& h) const {
-    return RecordOf(h);
-}
-
-template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::Attach(XlfOper& h, void* record) const {
-    SetRecordOf(h, record);
-    return h;
-}
-
-template <class Layout>
-int XlfOperImplLayout<Layout>::Allocate(XlfOper& h) const {
-    SetRecordOf(h, NewRecords<Record>(1));
-    return xlretSuccess;
-}
-
-template <class Layout>
-std::uint32_t XlfOperImplLayout<Layout>::Type(const XlfOper& h) const {
-    const Record* record = RecordPtr(h);
+std::uint32_t LayoutRecords<Layout>::Type(const Record* record) {
     return record == nullptr ? 0 : record->xltype;
 }
 
-// ---- scalar setters: each leaves a handle without a record as it is
-
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetDouble(XlfOper& h, double number) const {
-    if (Record* record = RecordPtr(h)) {
-        record->val.num = number;
-        record->xltype = xltypeNum;
-    }
-    return h;
+void LayoutRecords<Layout>::Release(Record* record) const {
+    if (record == nullptr || (record->xltype & xlbitHostOwned) == 0) return;
+    record->xltype = static_cast<decltype(record->xltype)>(record->xltype & ~xlbitHostOwned);
+    FreeThroughExcel(record);
 }
 
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetBool(XlfOper& h, bool value) const {
-    if (Record* record = RecordPtr(h)) {
-        record->val.xbool = value ? 1 : 0;
-        record->xltype = xltypeBool;
-    }
-    return h;
+void LayoutRecords<Layout>::FreeThroughExcel(Record* record) const {
+    Record* argv[] = {record};
+    if (Layout::Call(xlFree, nullptr, 1, argv) != xlretSuccess)
+        DiagnosticLine(Layout::freeFailed) << "Call to xlFree failed" << std::endl;
+}
+
+template <class Layout>
+int LayoutRecords<Layout>::Coerce(const Record* source, std::int16_t type, Record* result) const {
+    if (source == nullptr || result == nullptr) return xlretInvXloper;
+    Record unmarked = *source;  // Excel reads the copies during the call only
+    unmarked.xltype = static_cast<decltype(unmarked.xltype)>(unmarked.xltype & ~xlbitHostOwned);
+    Record wantedType{};
+    wantedType.val.w = type;
+    wantedType.xltype = xltypeInt;
+    Record* argv[] = {&unmarked, &wantedType};
+    return Layout::Call(xlCoerce, result, 2, argv);
+}
+
+// ---- scalar setters: each leaves a missing record alone
+
+template <class Layout>
+void LayoutRecords<Layout>::SetDouble(Record* record, double number) {
+    if (record == nullptr) return;
+    record->val.num = number;
+    record->xltype = xltypeNum;
+}
+
+template <class Layout>
+void LayoutRecords<Layout>::SetBool(Record* record, bool value) {
+    if (record == nullptr) return;
+    record->val.xbool = value ? 1 : 0;
+    record->xltype = xltypeBool;
 }
 
 // 16-bit values: integers and SetWord's codes widen with their sign into Excel 12's 32-bit
 // fields, SetError's codes without.
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetInt(XlfOper& h, std::int16_t value) const {
-    if (Record* record = RecordPtr(h)) {
-        record->val.w = value;
-        record->xltype = xltypeInt;
-    }
-    return h;
+void LayoutRecords<Layout>::SetInt(Record* record, std::int16_t value) {
+    if (record == nullptr) return;
+    record->val.w = value;
+    record->xltype = xltypeInt;
 }
 
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetWord(XlfOper& h, std::int16_t value, bool isError) const {
-    if (!isError) return SetInt(h, value);
-    if (Record* record = RecordPtr(h)) {
-        record->val.err = static_cast<decltype(record->val.err)>(value);
-        record->xltype = xltypeErr;
-    }
-    return h;
+void LayoutRecords<Layout>::SetWord(Record* record, std::int16_t value, bool isError) {
+    if (!isError) return SetInt(record, value);
+    if (record == nullptr) return;
+    record->val.err = static_cast<decltype(record->val.err)>(value);
+    record->xltype = xltypeErr;
 }
 
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetError(XlfOper& h, std::uint16_t code) const {
-    if (Record* record = RecordPtr(h)) {
-        record->val.err = static_cast<decltype(record->val.err)>(code);
-        record->xltype = xltypeErr;
-    }
-    return h;
+void LayoutRecords<Layout>::SetError(Record* record, std::uint16_t code) {
+    if (record == nullptr) return;
+    record->val.err = static_cast<decltype(record->val.err)>(code);
+    record->xltype = xltypeErr;
 }
 
 // ---- references
 
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetRangeRef(XlfOper& h, const XlfRangeRef& range) const {
-    Record* record = RecordPtr(h);
-    if (record == nullptr) return h;
+void LayoutRecords<Layout>::SetRangeRef(Record* record, const XlfRangeRef& range) {
+    if (record == nullptr) return;
     const std::int64_t bounds[4] = {range.FirstRow(), std::int64_t{range.EndRow()} - 1, range.FirstColumn(),
                                     std::int64_t{range.EndColumn()} - 1};
     const std::int64_t limits[4] = {Layout::maxReferenceRow, Layout::maxReferenceRow, Layout::maxReferenceColumn,
@@ -254,13 +287,22 @@ XlfOper& XlfOperImplLayout<Layout>::SetRangeRef(XlfOper& h, const XlfRangeRef& r
     record->val.mref.lpmref = list;
     record->val.mref.idSheet = static_cast<decltype(record->val.mref.idSheet)>(range.SheetId());
     record->xltype = xltypeRef;
-    return h;
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetRangeRef(const XlfOper& h, XlfRangeRef& out) const {
-    return ReadAs(h, xltypeRef, xltypeRef, [&out](const Record& record) {
-        const auto* list = record.val.mref.lpmref;
+typename LayoutRecords<Layout>::Record LayoutRecords<Layout>::CellReference(const XlfRangeRef& range,
+                                                                            std::uint32_t row, std::uint32_t column) {
+    Record cell{};
+    SetRangeRef(&cell, XlfRangeRef(static_cast<std::int32_t>(std::int64_t{range.FirstRow()} + row),
+                                   static_cast<std::int32_t>(std::int64_t{range.FirstColumn()} + column),
+                                   range.SheetId()));
+    return cell;
+}
+
+template <class Layout>
+int LayoutRecords<Layout>::GetRangeRef(const Record* record, XlfRangeRef& out) const {
+    return ReadAs(record, xltypeRef, xltypeRef, [&out](const Record& reference) {
+        const auto* list = reference.val.mref.lpmref;
         if (list == nullptr || list->count == 0) return xlretInvXloper;
         const auto& area = list->reftbl[0];  // further areas are not read
         // Excel 4 rows and columns are unsigned; the ends must leave a range of at least one cell
@@ -271,7 +313,7 @@ int XlfOperImplLayout<Layout>::GetRangeRef(const XlfOper& h, XlfRangeRef& out) c
             return xlretInvXloper;
         out = XlfRangeRef(static_cast<std::int32_t>(firstRow), static_cast<std::int32_t>(firstColumn),
                           static_cast<std::int32_t>(lastRow), static_cast<std::int32_t>(lastColumn),
-                          static_cast<std::int32_t>(record.val.mref.idSheet));
+                          static_cast<std::int32_t>(reference.val.mref.idSheet));
         return xlretSuccess;
     });
 }
@@ -279,36 +321,25 @@ int XlfOperImplLayout<Layout>::GetRangeRef(const XlfOper& h, XlfRangeRef& out) c
 // ---- arrays
 
 template <class Layout>
-std::uint32_t XlfOperImplLayout<Layout>::Rows(const XlfOper& h) const {
-    return static_cast<std::uint32_t>(RequireMulti(h).val.array.rows);
-}
-
-template <class Layout>
-std::uint32_t XlfOperImplLayout<Layout>::Columns(const XlfOper& h) const {
-    return static_cast<std::uint32_t>(RequireMulti(h).val.array.columns);
-}
-
-template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetMulti(XlfOper& h, std::uint32_t rows, std::uint32_t columns) const {
+void LayoutRecords<Layout>::SetMulti(Record* record, std::uint32_t rows, std::uint32_t columns) {
+    if (record == nullptr) return;
     // A count the layout's field cannot hold would silently become another shape.
     if (rows > Layout::maxArrayCount || columns > Layout::maxArrayCount)
         throw std::length_error("an Excel value of this version holds arrays of at most " +
                                 std::to_string(Layout::maxArrayCount) + " rows and columns");
-    Record& record = *RecordPtr(h);
-    record.val.array.lparray = NewRecords<Record>(std::uint64_t{rows} * columns);
-    record.val.array.rows = static_cast<decltype(record.val.array.rows)>(rows);
-    record.val.array.columns = static_cast<decltype(record.val.array.columns)>(columns);
-    record.xltype = xltypeMulti;
-    return h;
+    record->val.array.lparray = NewRecords<Record>(std::uint64_t{rows} * columns);
+    record->val.array.rows = static_cast<decltype(record->val.array.rows)>(rows);
+    record->val.array.columns = static_cast<decltype(record->val.array.columns)>(columns);
+    record->xltype = xltypeMulti;
 }
 
-// The records SetDouble would make of the cleared elements, without a handle per element.
+// The records SetDouble would make of the cleared elements, one after the other.
 template <class Layout>
-void XlfOperImplLayout<Layout>::SetNumbers(XlfOper& h, const double* numbers, std::size_t stride) const {
-    Record& array = RequireMulti(h);
-    const auto rows = static_cast<std::uint32_t>(array.val.array.rows);
-    const auto columns = static_cast<std::uint32_t>(array.val.array.columns);
-    Record* element = array.val.array.lparray;
+void LayoutRecords<Layout>::SetNumbers(Record* array, const double* numbers, std::size_t stride) {
+    const Record& multi = RequireMulti(array);
+    const auto rows = static_cast<std::uint32_t>(multi.val.array.rows);
+    const auto columns = static_cast<std::uint32_t>(multi.val.array.columns);
+    Record* element = multi.val.array.lparray;
     for (std::uint32_t i = 0; i < rows; ++i) {
         for (std::uint32_t j = 0; j < columns; ++j, ++element) {
             element->val.num = numbers[std::size_t{i} * stride + j];
@@ -318,113 +349,101 @@ void XlfOperImplLayout<Layout>::SetNumbers(XlfOper& h, const double* numbers, st
 }
 
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetElement(XlfOper& h, std::uint32_t row, std::uint32_t column,
-                                               const XlfOper& value) const {
-    Record& element = *RecordPtr(Element(h, row, column));
-    const Record* source = RecordPtr(value);
+void LayoutRecords<Layout>::SetElement(Record* array, std::uint32_t row, std::uint32_t column, const Record* value) {
+    Record& element = *Element(array, row, column);
     // The element gets the program's own copy of any body, so it carries no Excel ownership.
-    const std::uint32_t type = source == nullptr ? 0 : (source->xltype & ~xlbitHostOwned);
+    const std::uint32_t type = Type(value) & ~xlbitHostOwned;
     switch (type) {
-        case xltypeNum: element.val.num = source->val.num; break;
+        case xltypeNum: element.val.num = value->val.num; break;
         case xltypeStr: {
-            const Text text = TextOf(*source);
+            const Text text = TextOf(*value);
             std::copy(text.begin(), text.end(), NewTextBody(element, text.size()) + 1);
             break;
         }
-        case xltypeBool: element.val.xbool = source->val.xbool; break;
-        case xltypeErr: element.val.err = source->val.err; break;
-        case xltypeInt: element.val.w = source->val.w; break;
+        case xltypeBool: element.val.xbool = value->val.xbool; break;
+        case xltypeErr: element.val.err = value->val.err; break;
+        case xltypeInt: element.val.w = value->val.w; break;
         default: throw XlfException(kNotAnElement + std::to_string(type));
     }
     element.xltype = static_cast<decltype(element.xltype)>(type);
-    return h;
 }
 
 // Writes the cell straight into its element through the setters; the element was cleared, so
 // it ends byte for byte as a value built from the cell and copied in would.
 template <class Layout>
-void XlfOperImplLayout<Layout>::WriteCell(XlfOper& element, const MatrixCell& cell) const {
+void LayoutRecords<Layout>::WriteCell(Record& element, const MatrixCell& cell) {
     if (cell.IsNumber()) {
-        SetDouble(element, cell.Number());
+        SetDouble(&element, cell.Number());
     } else if (cell.IsString() || (cell.IsWideString() && !Layout::keepsWideCells)) {
-        SetString(element, cell.Text().c_str());
+        SetString(&element, cell.Text().c_str());
     } else if (cell.IsWideString()) {
-        SetWideString(element, cell.WideText());
+        SetWideString(&element, cell.WideText());
     } else if (cell.IsBoolean()) {
-        SetBool(element, cell.Boolean());
+        SetBool(&element, cell.Boolean());
     } else if (cell.IsError()) {
-        SetWord(element, static_cast<std::int16_t>(cell.ErrorCode()), true);
+        SetWord(&element, static_cast<std::int16_t>(cell.ErrorCode()), true);
     } else {
-        SetString(element, "");  // an empty cell goes to Excel as an empty text, not a blank
+        SetString(&element, "");  // an empty cell goes to Excel as an empty text, not a blank
     }
 }
 
 template <class Layout>
-XlfOper& XlfOperImplLayout<Layout>::SetCellMatrix(XlfOper& h, const CellMatrix& cells) const {
-    if (RecordPtr(h) == nullptr) return h;
+void LayoutRecords<Layout>::SetCellMatrix(Record* record, const CellMatrix& cells) const {
+    if (record == nullptr) return;
     const std::uint32_t rows = cells.Rows();
     const std::uint32_t columns = std::min(cells.Columns(), XlfOperImpl::MaxArrayColumns);
-    // Built aside and put in place at the end: a failure leaves h as it was.
     Record array{};
-    XlfOper arrayHandle(static_cast<void*>(&array));
-    SetMulti(arrayHandle, rows, columns);
-    for (std::uint32_t i = 0; i < rows; ++i) {
-        for (std::uint32_t j = 0; j < columns; ++j) {
-            XlfOper element = Element(arrayHandle, i, j);
-            WriteCell(element, cells.Cell(i, j));
-        }
-    }
-    std::memcpy(static_cast<void*>(RecordPtr(h)), &array, sizeof(Record));
-    return h;
+    SetMulti(&array, rows, columns);
+    Record* element = array.val.array.lparray;
+    for (std::uint32_t i = 0; i < rows; ++i)
+        for (std::uint32_t j = 0; j < columns; ++j) WriteCell(*element++, cells.Cell(i, j));
+    *record = array;
 }
 
-// ---- coercion and scalar reads
+// ---- reads
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::Coerce(const XlfOper& h, std::int16_t type, XlfOper& result) const {
-    // Excel cannot read the private ownership bit: it gets a copy of such a record without it.
-    void* source = RecordOf(h);
-    Record unmarked{};
-    if ((Type(h) & xlbitHostOwned) != 0) {
-        unmarked = *RecordPtr(h);
-        unmarked.xltype = static_cast<decltype(unmarked.xltype)>(unmarked.xltype & ~xlbitHostOwned);
-        source = &unmarked;
-    }
-    Record wantedType{};  // Excel reads it during the call only
-    wantedType.val.w = type;
-    wantedType.xltype = xltypeInt;
-    void* const argv[] = {source, &wantedType};
-    return XlfExcel::Current().CallHostv(xlCoerce, RecordOf(result), 2, argv);
+template <class Reader>
+int LayoutRecords<Layout>::ReadAs(const Record* record, std::uint32_t directTypes, std::uint32_t target,
+                                  Reader read) const {
+    if (record == nullptr) return xlretInvXloper;
+    if ((record->xltype & directTypes) != 0) return read(*record);
+    HeldResult coerced(*this);
+    const int code = Coerce(record, static_cast<std::int16_t>(target), &coerced.record);
+    if (code != xlretSuccess) return code;
+    // Excel claimed success but gave another kind: reading it again would coerce without end.
+    if ((coerced.record.xltype & directTypes) == 0) return xlretFailed;
+    return read(coerced.record);
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetDouble(const XlfOper& h, double& out) const {
-    return ReadAs(h, xltypeInt | xltypeNum, xltypeNum, [&out](const Record& record) {
-        out = (record.xltype & xltypeInt) != 0 ? static_cast<double>(record.val.w) : record.val.num;
+int LayoutRecords<Layout>::GetDouble(const Record* record, double& out) const {
+    return ReadAs(record, xltypeInt | xltypeNum, xltypeNum, [&out](const Record& number) {
+        out = (number.xltype & xltypeInt) != 0 ? static_cast<double>(number.val.w) : number.val.num;
         return xlretSuccess;
     });
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetShort(const XlfOper& h, std::int16_t& out) const {
-    return ReadAs(h, xltypeNum, xltypeNum, [&out](const Record& record) {
-        out = LowShortOf(record.val.num);
+int LayoutRecords<Layout>::GetShort(const Record* record, std::int16_t& out) const {
+    return ReadAs(record, xltypeNum, xltypeNum, [&out](const Record& number) {
+        out = LowShortOf(number.val.num);
         return xlretSuccess;
     });
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetBool(const XlfOper& h, bool& out) const {
-    return ReadAs(h, xltypeBool, xltypeBool, [&out](const Record& record) {
-        out = record.val.xbool != 0;
+int LayoutRecords<Layout>::GetBool(const Record* record, bool& out) const {
+    return ReadAs(record, xltypeBool, xltypeBool, [&out](const Record& boolean) {
+        out = boolean.val.xbool != 0;
         return xlretSuccess;
     });
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetErrorCode(const XlfOper& h, std::uint16_t& out) const {
-    return ReadAs(h, xltypeErr, xltypeErr, [&out](const Record& record) {
-        out = static_cast<std::uint16_t>(record.val.err);
+int LayoutRecords<Layout>::GetErrorCode(const Record* record, std::uint16_t& out) const {
+    return ReadAs(record, xltypeErr, xltypeErr, [&out](const Record& error) {
+        out = static_cast<std::uint16_t>(error.val.err);
         return xlretSuccess;
     });
 }
@@ -432,26 +451,26 @@ int XlfOperImplLayout<Layout>::GetErrorCode(const XlfOper& h, std::uint16_t& out
 // ---- vectors and matrices
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetDoubleVector(const XlfOper& h, NumericVector& out, VectorPolicy policy) const {
-    const std::uint32_t type = Type(h);
+int LayoutRecords<Layout>::GetDoubleVector(const Record* record, NumericVector& out, VectorPolicy policy) const {
+    const std::uint32_t type = Type(record);
     if (type == xltypeMissing) {
         out.clear();
         return xlretSuccess;
     }
     if ((type & xltypeNum) != 0) {
         double number = 0.0;
-        const int code = GetDouble(h, number);
+        const int code = GetDouble(record, number);
         if (code == xlretSuccess) out.assign(1, number);
         return code;
     }
-    const Record* array = (type & xltypeMulti) != 0 ? RecordPtr(h) : nullptr;
+    const Record* array = (type & xltypeMulti) != 0 ? record : nullptr;
     XlfRangeRef range;
     std::uint32_t rows = 0, columns = 0;
     if (array != nullptr) {
-        rows = Rows(h);
-        columns = Columns(h);
+        rows = Rows(array);
+        columns = Columns(array);
     } else {
-        const int code = GetRangeRef(h, range);
+        const int code = GetRangeRef(record, range);
         if (code != xlretSuccess) return code;
         rows = static_cast<std::uint32_t>(range.Rows());
         columns = static_cast<std::uint32_t>(range.Columns());
@@ -470,9 +489,8 @@ int XlfOperImplLayout<Layout>::GetDoubleVector(const XlfOper& h, NumericVector& 
             }
             // Anything but a number element is read through Excel: an array element as it is,
             // a referenced cell through its one-cell reference.
-            const XlfOper value = element != nullptr ? XlfOper(static_cast<void*>(const_cast<Record*>(element)))
-                                                     : range.Cell(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j));
-            const int code = GetDouble(value, target);
+            const Record value = element != nullptr ? *element : CellReference(range, i, j);
+            const int code = GetDouble(&value, target);
             if (code != xlretSuccess) return code;
         }
     }
@@ -480,16 +498,15 @@ int XlfOperImplLayout<Layout>::GetDoubleVector(const XlfOper& h, NumericVector& 
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetCellMatrix(const XlfOper& h, CellMatrix& out) const {
-    const Record* record = RecordPtr(h);
-    if (record == nullptr) return GetReferencedCells(h, out);  // GetRangeRef reports the missing record
+int LayoutRecords<Layout>::GetCellMatrix(const Record* record, CellMatrix& out) const {
+    if (record == nullptr) return xlretInvXloper;
     if (std::optional<MatrixCell> cell = CellOf(*record)) {
         out = CellMatrix(1, 1);
         out.Cell(0, 0) = *cell;
         return xlretSuccess;
     }
-    if (record->xltype != xltypeMulti) return GetReferencedCells(h, out);
-    const std::uint32_t rows = Rows(h), columns = Columns(h);
+    if (record->xltype != xltypeMulti) return GetReferencedCells(record, out);
+    const std::uint32_t rows = Rows(record), columns = Columns(record);
     out = NewCellMatrix(rows, columns);
     for (std::uint32_t i = 0; i < rows; ++i) {
         for (std::uint32_t j = 0; j < columns; ++j) {
@@ -505,20 +522,19 @@ int XlfOperImplLayout<Layout>::GetCellMatrix(const XlfOper& h, CellMatrix& out) 
 // A referenced cell's value comes from Excel: its one-cell reference coerced to the value (as an
 // array, which Excel may also answer with a one-element array).
 template <class Layout>
-int XlfOperImplLayout<Layout>::ReadReferencedCell(const XlfOper& cell, MatrixCell& out) const {
-    Record value{};
-    XlfOper result(static_cast<void*>(&value));
-    const int code = Coerce(cell, xltypeMulti, result);
+int LayoutRecords<Layout>::ReadReferencedCell(const Record& cell, MatrixCell& out) const {
+    HeldResult value(*this);
+    const int code = Coerce(&cell, xltypeMulti, &value.record);
     if (code != xlretSuccess) return code;
-    const Record* read = &value;
-    if ((value.xltype & xltypeMulti) != 0) {
-        if (value.val.array.rows != 1 || value.val.array.columns != 1) return xlretInvXloper;
-        read = value.val.array.lparray;
+    const Record* read = &value.record;
+    if ((value.record.xltype & xltypeMulti) != 0) {
+        if (value.record.val.array.rows != 1 || value.record.val.array.columns != 1) return xlretInvXloper;
+        read = value.record.val.array.lparray;
     }
     const std::uint32_t type = read->xltype & ~xlbitHostOwned;
     if (type == xltypeStr || type == xltypeSRef) {
         const char* text = nullptr;
-        const int textCode = GetCString(XlfOper(static_cast<void*>(const_cast<Record*>(read))), text);
+        const int textCode = GetCString(read, text);
         if (textCode == xlretSuccess) out = MatrixCell(text);
         return textCode;
     }
@@ -532,17 +548,16 @@ int XlfOperImplLayout<Layout>::ReadReferencedCell(const XlfOper& cell, MatrixCel
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetReferencedCells(const XlfOper& h, CellMatrix& out) const {
+int LayoutRecords<Layout>::GetReferencedCells(const Record* record, CellMatrix& out) const {
     XlfRangeRef range;
-    const int code = GetRangeRef(h, range);
+    const int code = GetRangeRef(record, range);
     if (code != xlretSuccess) return code;
     const auto rows = static_cast<std::uint32_t>(range.Rows());
     const auto columns = static_cast<std::uint32_t>(range.Columns());
     out = NewCellMatrix(rows, columns);
     for (std::uint32_t i = 0; i < rows; ++i) {
         for (std::uint32_t j = 0; j < columns; ++j) {
-            const int cellCode =
-                ReadReferencedCell(range.Cell(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j)), out.Cell(i, j));
+            const int cellCode = ReadReferencedCell(CellReference(range, i, j), out.Cell(i, j));
             if (cellCode != xlretSuccess) return cellCode;
         }
     }
@@ -550,7 +565,7 @@ int XlfOperImplLayout<Layout>::GetReferencedCells(const XlfOper& h, CellMatrix& 
 }
 
 template <class Layout>
-bool XlfOperImplLayout<Layout>::ReadNumberArray(const Record& array, NumericMatrix& out) {
+bool LayoutRecords<Layout>::ReadNumberArray(const Record& array, NumericMatrix& out) {
     const auto rows = static_cast<std::uint32_t>(array.val.array.rows);
     const auto columns = static_cast<std::uint32_t>(array.val.array.columns);
     const Record* elements = array.val.array.lparray;
@@ -564,22 +579,22 @@ bool XlfOperImplLayout<Layout>::ReadNumberArray(const Record& array, NumericMatr
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetMatrix(const XlfOper& h, NumericMatrix& out) const {
+int LayoutRecords<Layout>::GetMatrix(const Record* record, NumericMatrix& out) const {
     // Arrays of numbers are the common argument; anything else, errors included, takes the
     // general path, so that failures stay exactly what it reports.
-    if (Type(h) == xltypeMulti && ReadNumberArray(*RecordPtr(h), out)) return xlretSuccess;
-    return GetMatrixThroughCells(h, out);
+    if (Type(record) == xltypeMulti && ReadNumberArray(*record, out)) return xlretSuccess;
+    return GetMatrixThroughCells(record, out);
 }
 
 template <class Layout>
-int XlfOperImplLayout<Layout>::GetMatrixThroughCells(const XlfOper& h, NumericMatrix& out) const {
-    const std::uint32_t type = Type(h);
+int LayoutRecords<Layout>::GetMatrixThroughCells(const Record* record, NumericMatrix& out) const {
+    const std::uint32_t type = Type(record);
     if (type == xltypeMissing || type == xltypeNil) {
         out = NumericMatrix(0, 0);
         return xlretSuccess;
     }
     CellMatrix cells(1, 1);
-    const int code = GetCellMatrix(h, cells);
+    const int code = GetCellMatrix(record, cells);
     if (code != xlretSuccess) return code;
     out = NumericMatrix(cells.Rows(), cells.Columns());
     for (std::uint32_t i = 0; i < cells.Rows(); ++i) {
@@ -593,6 +608,10 @@ int XlfOperImplLayout<Layout>::GetMatrixThroughCells(const XlfOper& h, NumericMa
 }
 
 static_assert(alignof(XLOPER12) <= 8 && alignof(XLOPER) <= 8 && alignof(XLMREF12) <= 8, "TempAlloc aligns to 8 bytes");
+
+template class LayoutRecords<Excel4Layout>;
+template class LayoutRecords<Excel12Layout>;
+template class LayoutRecords<XlfOper4Layout>;
 
 template class XlfOperImplLayout<Excel4Layout>;
 template class XlfOperImplLayout<Excel12Layout>;

@@ -127,11 +127,12 @@ TYPED_TEST(StrategyTest, MultibyteTextsAreCountedAsConverted) {
 // Excel answering a coercion with success and a value of another kind must not send a read
 // round the coercion again and again.
 template <class L>
-class KindChangingExcel : public L::Strategy {
+class KindChangingExcel : public L::Strategy::Records {
 public:
-    int Coerce(const XlfOper&, std::int16_t type, XlfOper& result) const override {
+    using Record = typename L::Record;
+    int Coerce(const Record*, std::int16_t type, Record* result) const override {
         ++coercions;
-        auto& record = *static_cast<typename L::Record*>(result.Pointer());
+        Record& record = *result;
         if (type == static_cast<std::int16_t>(xltypeNum)) {
             record.val.xbool = 1;
             record.xltype = xltypeBool;
@@ -145,9 +146,9 @@ public:
 };
 
 TYPED_TEST(StrategyTest, AReadCoercesOnceEvenWhenExcelGivesAnotherKind) {
-    const KindChangingExcel<TypeParam> excel;  // current while it lives; outlives the handles below
+    const KindChangingExcel<TypeParam> excel;
     typename TestFixture::Argument missing(Value::missing());
-    const XlfOper value(missing.get());
+    const auto* value = static_cast<const typename TypeParam::Record*>(missing.get());
     double number = 0;
     std::int16_t shortValue = 0;
     bool flag = false;

@@ -16,7 +16,6 @@
 
 #include <clocale>
 #include <iostream>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -61,8 +60,6 @@ protected:
     ValuesTest() : host_(xltest::VersionText<L>()), savedCerr_(std::cerr.rdbuf(diagnostics_.rdbuf())) {
         XlfExcel::DeleteCurrent();
         XlfExcel::Current();
-        // Made after the connection chose its own: constructing a strategy makes it current.
-        strategy_.emplace();
         host_.clearCalls();
     }
 
@@ -96,7 +93,6 @@ protected:
 private:
     std::ostringstream diagnostics_;
     std::streambuf* savedCerr_;
-    std::optional<typename L::Strategy> strategy_;
 };
 
 // Switches the runtime's character conversions to UTF-8 for one test, where the system has it.
