@@ -1,5 +1,5 @@
-// What xllhost itself costs on large sheets, next to the add-in's work (MatrixFunctions, loaded
-// from beside this program as xllhost loads it):
+// What xllhost itself costs on large sheets, next to the add-in's work (the MatrixFunctions module
+// of this build, loaded as xllhost loads it):
 //   Load:     a sheet file naming a CSV file of 1000 x 1000 numbers (19 MB): read, checked and
 //             placed on the sheet. "ns_per_cell".
 //   Pass:     mtrx_Row(A1:ALL1000, 1) on that sheet as xllhost evaluates it: the block read into
@@ -22,10 +22,6 @@
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
 #include "XllHostProgram.h"
-
-#ifndef _WIN32
-#include "PlatformControl.h"
-#endif
 
 #include <benchmark/benchmark.h>
 
@@ -86,19 +82,8 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
 
-std::string ProgramFolder() {
-    char path[1024] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-#ifdef _WIN32
-    const std::string program = path;
-#else
-    const std::string program = platform::LinuxPath(path);
-#endif
-    return program.substr(0, program.find_last_of("/\\"));
-}
-
 const std::string& AddInFile() {
-    static const std::string file = ProgramFolder() + "/" + MATRIX_ADDIN_FILE;
+    static const std::string file = MATRIX_ADDIN_PATH;
     return file;
 }
 
