@@ -234,6 +234,7 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
     }
     for (std::size_t i = 0; i < passed.size(); ++i)
         if (!passed[i].intact()) call.faults.push_back("wrote into its argument " + std::to_string(i + 1) + ", which is Excel's");
+    if (!tracing_) return call;
     std::ostringstream trace;
     trace << registration.procedure() << " [" << registration.typeText() << "](";
     for (std::size_t i = 0; i < passed.size(); ++i) trace << (i > 0 ? ", " : "") << passed[i].text();
