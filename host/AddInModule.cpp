@@ -175,7 +175,12 @@ AddInModule::AddInModule(const std::string& path) {
 // reported as lost when the module is unmapped under a leak checker.
 AddInModule::~AddInModule() = default;
 
-FARPROC AddInModule::procedure(const std::string& name) const { return GetProcAddress(module_, name.c_str()); }
+// A module's exports never change while it is loaded; a look-up may cost more than a small call.
+FARPROC AddInModule::procedure(const std::string& name) const {
+    const auto found = procedures_.find(name);
+    if (found != procedures_.end()) return found->second;
+    return procedures_.emplace(name, GetProcAddress(module_, name.c_str())).first->second;
+}
 
 bool AddInModule::exports(const std::string& name) const { return procedure(name) != nullptr; }
 

@@ -12,6 +12,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace xlhost {
@@ -67,6 +68,7 @@ private:
 
     HMODULE module_ = nullptr;
     std::string windowsPath_;
+    mutable std::unordered_map<std::string, FARPROC> procedures_;
     bool tracing_ = false;
 };
 
