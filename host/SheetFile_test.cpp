@@ -157,6 +157,9 @@ TEST(SheetCsvText, BlankRowsInsideAreRowsOfTheBlockAndBlankRowsAtTheEndAreNot) {
     std::istringstream text("1,2\n\n,\n3\n,,\n \n");
     EXPECT_EQ(parseCsv(text, "data.csv"), Value::array(4, 2, {Value::number(1), Value::number(2), Value::nil(), Value::nil(),
                                                               Value::nil(), Value::nil(), Value::number(3), Value::nil()}));
+    // A zero byte is part of its field, not the end of the row.
+    std::istringstream zero(std::string("ab\0cd,1\n", 8));
+    EXPECT_EQ(parseCsv(zero, "data.csv"), Value::array(1, 2, {Value::text(std::u16string(u"ab\0cd", 5)), Value::number(1)}));
     std::istringstream blank(",\n\n");
     try {
         parseCsv(blank, "data.csv");
