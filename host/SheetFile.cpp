@@ -49,6 +49,7 @@ std::optional<Value> scalarFrom(std::string_view token) {
     if (const auto number = numberFrom(token)) return Value::number(*number);
     if (sameIgnoringCase(token, "TRUE") || sameIgnoringCase(token, "FALSE"))
         return Value::boolean(sameIgnoringCase(token, "TRUE"));
+    if (token.empty() || token[0] != '#') return std::nullopt;  // a range, mostly: no error name to try
     for (int code : knownErrors)
         if (sameIgnoringCase(token, errorName(code))) return Value::error(code);
     return std::nullopt;
