@@ -79,7 +79,9 @@ public:
     std::string_view tokenUntil(std::string_view stops) {
         skipBlanks();
         const std::size_t begin = position_;
-        position_ = std::min(text_.find_first_of(stops, position_), text_.size());
+        // A loop of its own: find_first_of calls memchr for each character it looks at.
+        const auto isStop = [stops](char c) { return std::find(stops.begin(), stops.end(), c) != stops.end(); };
+        while (position_ < text_.size() && !isStop(text_[position_])) ++position_;
         return trimmed(text_.substr(begin, position_ - begin));
     }
     std::string_view rest() {

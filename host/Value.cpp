@@ -2,6 +2,7 @@
 
 #include "XlCall.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iomanip>
 #include <ostream>
@@ -99,9 +100,9 @@ Value Value::invalid(std::uint32_t typeWord, std::string problem) {
 }
 
 std::string Value::narrowText() const {
-    std::string bytes;
-    bytes.reserve(text().size());
-    for (char16_t unit : text()) bytes.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+    std::string bytes(text().size(), '?');
+    std::transform(text().begin(), text().end(), bytes.begin(),
+                   [](char16_t unit) { return unit <= 0xFF ? static_cast<char>(unit) : '?'; });
     return bytes;
 }
 
