@@ -41,10 +41,11 @@ void appendNumber(std::string& text, double number, bool fullPrecision) {
         return;
     }
     char digits[generalNumberSize];
-    const std::size_t length =
-        fullPrecision ? std::size_t(std::to_chars(digits, digits + sizeof digits, number == 0.0 ? 0.0 : number).ptr - digits)
-                      : writeGeneralNumber(number, digits);
-    text.append(digits, length);
+    if (!fullPrecision) {
+        text.append(digits, writeGeneralNumber(number, digits));
+        return;
+    }
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, number == 0.0 ? 0.0 : number).ptr);
 }
 
 void appendCellText(std::string& text, const Value& value, bool fullPrecision) {

@@ -59,8 +59,9 @@ TEST(PrintedResults, ColumnsAreAsWideAsTheirWidestCellNumbersRightOtherValuesLef
 
 TEST(PrintedResults, TheSheetAsCsvFromA1WithTextsQuotedAndBlockedSpills) {
     SheetModel sheets;
-    sheets.setCells(sheets.activeSheet(), 1, 1,
-                    Value::array(2, 2, {Value::number(0.1 + 0.2), Value::text("a\"b,c"), Value::nil(), Value::error(xlerrDiv0)}));
+    const Value block =
+        Value::array(2, 2, {Value::number(0.1 + 0.2), Value::text("a\"b,c"), Value::nil(), Value::error(xlerrDiv0)});
+    sheets.setCells(sheets.activeSheet(), 1, 1, block);
     SheetEntry formula;
     EvaluatedSheet sheet;
     sheet.formulas.push_back(resultOf(formula, Area{0, 0, 3, 3}, Value::array(1, 2, {Value::nil(), Value::nil()}), true));

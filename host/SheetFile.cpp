@@ -6,13 +6,12 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <tuple>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace xlhost {
@@ -135,7 +134,7 @@ struct Rows {
     std::vector<std::size_t> ends;
 
     std::size_t size(std::size_t row) const { return ends[row] - (row == 0 ? 0 : ends[row - 1]); }
-    bool isBlank(std::size_t row) const {
+    bool allBlank(std::size_t row) const {
         return std::all_of(cells.begin() + std::ptrdiff_t(ends[row] - size(row)), cells.begin() + std::ptrdiff_t(ends[row]),
                            [](const Value& v) { return v.kind() == Kind::Nil; });
     }
@@ -449,12 +448,15 @@ Value parseCsv(std::istream& text, const std::string& path) {
             }
             const std::string_view field = reader.tokenUntil(",");
             auto scalar = scalarFrom(field);
-            rows.cells.push_back(field.empty() ? Value::nil() : scalar ? std::move(*scalar) : Value::text(fromUtf8(std::string(field))));
+            if (field.empty())
+                rows.cells.push_back(Value::nil());
+            else
+                rows.cells.push_back(scalar ? std::move(*scalar) : Value::text(fromUtf8(std::string(field))));
         } while (reader.take(','));
         rows.ends.push_back(rows.cells.size());
     });
     // Blank lines at the end of a file are no rows of the block.
-    while (!rows.ends.empty() && rows.isBlank(rows.ends.size() - 1)) {
+    while (!rows.ends.empty() && rows.allBlank(rows.ends.size() - 1)) {
         rows.cells.resize(rows.cells.size() - rows.size(rows.ends.size() - 1), Value::nil());
         rows.ends.pop_back();
     }
