@@ -31,6 +31,11 @@ void checkStorable(const Value& value) {
     }
 }
 
+// A page by its row and its index along the row.
+std::uint64_t pageKey(std::int32_t row, std::int32_t page) {
+    return std::uint64_t(std::uint32_t(row)) << 32 | std::uint32_t(page);
+}
+
 template <std::size_t... Index>
 std::array<Value, sizeof...(Index)> blankCells(std::index_sequence<Index...>) {
     return {{(static_cast<void>(Index), Value::nil())...}};
@@ -63,14 +68,6 @@ void SheetModel::activate(SheetId sheet) {
     sheetAt(sheet);
     active_ = sheet;
 }
-
-namespace {
-
-std::uint64_t pageKey(std::int32_t row, std::int32_t page) {
-    return std::uint64_t(std::uint32_t(row)) << 32 | std::uint32_t(page);
-}
-
-}  // namespace
 
 const SheetModel::Page* SheetModel::pageAt(const Sheet& sheet, std::int32_t row, std::int32_t column) {
     const auto found = sheet.pages.find(pageKey(row, column / pageWidth));
