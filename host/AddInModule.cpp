@@ -175,7 +175,12 @@ AddInModule::AddInModule(const std::string& path) {
 // reported as lost when the module is unmapped under a leak checker.
 AddInModule::~AddInModule() = default;
 
-FARPROC AddInModule::procedure(const std::string& name) const { return GetProcAddress(module_, name.c_str()); }
+// A module's exports never change while it is loaded; a look-up may cost more than a small call.
+FARPROC AddInModule::procedure(const std::string& name) const {
+    const auto found = procedures_.find(name);
+    if (found != procedures_.end()) return found->second;
+    return procedures_.emplace(name, GetProcAddress(module_, name.c_str())).first->second;
+}
 
 bool AddInModule::exports(const std::string& name) const { return procedure(name) != nullptr; }
 
@@ -234,6 +239,7 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
     }
     for (std::size_t i = 0; i < passed.size(); ++i)
         if (!passed[i].intact()) call.faults.push_back("wrote into its argument " + std::to_string(i + 1) + ", which is Excel's");
+    if (!tracing_) return call;
     std::ostringstream trace;
     trace << registration.procedure() << " [" << registration.typeText() << "](";
     for (std::size_t i = 0; i < passed.size(); ++i) trace << (i > 0 ? ", " : "") << passed[i].text();

@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace xlhost {
@@ -32,7 +33,7 @@ struct WorksheetCall {
     Value shown;                      // what the formula's cell gets
     std::vector<std::string> faults;  // what the add-in did that Excel would not forgive
     std::string limitation;           // what xllhost cannot pass or read (the cell shows #VALUE!)
-    std::string trace;                // procedure, passed values and result, for diagnostics
+    std::string trace;                // procedure, passed values and result, while tracing
 };
 
 class AddInModule {
@@ -44,6 +45,10 @@ public:
     ~AddInModule();
     AddInModule(const AddInModule&) = delete;
     AddInModule& operator=(const AddInModule&) = delete;
+
+    // Whether calls describe their arguments and result in WorksheetCall::trace: every value
+    // formatted, which costs more than the call itself on a large block.
+    void traceCalls(bool on) { tracing_ = on; }
 
     // The module's full path as Windows names it, which Excel gives the add-in and registers under.
     const std::string& windowsPath() const { return windowsPath_; }
@@ -69,6 +74,8 @@ private:
 
     HMODULE module_ = nullptr;
     std::string windowsPath_;
+    mutable std::unordered_map<std::string, FARPROC> procedures_;
+    bool tracing_ = false;
 };
 
 }  // namespace xlhost

@@ -2,9 +2,10 @@
 
 #include "XlCall.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <locale>
 #include <sstream>
 
@@ -132,13 +133,19 @@ Coerced coerce(const Value& source, std::optional<std::uint32_t> wanted, const S
 }
 
 std::optional<std::u16string> numberToText(double number) {
-    if (!std::isfinite(number)) return std::nullopt;
+    char digits[generalNumberSize];
+    const std::size_t length = writeGeneralNumber(number, digits);
+    if (length == 0) return std::nullopt;
+    return std::u16string(digits, digits + length);
+}
+
+std::size_t writeGeneralNumber(double number, char* digits) {
+    if (!std::isfinite(number)) return 0;
     if (number == 0.0) number = 0.0;  // no "-0"
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.15G", number);
-    std::u16string text;
-    for (const char* c = buffer; *c != '\0'; ++c) text.push_back(static_cast<unsigned char>(*c));
-    return text;
+    // C's "%.15G", without the locale and several times faster than printf.
+    char* const end = std::to_chars(digits, digits + generalNumberSize, number, std::chars_format::general, 15).ptr;
+    std::replace(digits, end, 'e', 'E');
+    return std::size_t(end - digits);
 }
 
 std::optional<double> textToNumber(const std::u16string& text) {

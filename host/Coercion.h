@@ -7,6 +7,7 @@
 #include "SheetModel.h"
 #include "Value.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,10 @@ Coerced coerce(const Value& source, std::optional<std::uint32_t> wanted, const S
 
 // Excel's general number format: up to 15 significant digits, "1E+20" style exponents.
 std::optional<std::u16string> numberToText(double number);
+// The same in ASCII into `digits`, which has room for generalNumberSize characters: the length
+// written, 0 for infinities and NaN, which the format cannot show.
+constexpr std::size_t generalNumberSize = 32;
+std::size_t writeGeneralNumber(double number, char* digits);
 // A plain decimal number with optional sign and exponent, blanks around it allowed; nothing else.
 std::optional<double> textToNumber(const std::u16string& text);
 

@@ -22,6 +22,27 @@ protected:
     SheetId sheet = sheets.activeSheet();
 };
 
+TEST(GeneralNumberFormat, FifteenSignificantDigitsAndExponentsBeyondThem) {
+    const std::pair<double, const char*> cases[] = {
+        {0.1 + 0.2, "0.3"},
+        {1e15, "1E+15"},
+        {999999999999999.0, "999999999999999"},
+        {999999999999999.5, "1E+15"},
+        {123456789012345678.0, "1.23456789012346E+17"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-05"},
+        {-1e-300, "-1E-300"},
+        {-0.0, "0"},
+        {5e-324, "4.94065645841247E-324"},
+        {1.7976931348623157e308, "1.79769313486232E+308"},
+        {1234567.125, "1234567.125"},
+        {0.1234567890123456, "0.123456789012346"},
+    };
+    for (const auto& [number, shown] : cases) EXPECT_EQ(numberToText(number), std::u16string(shown, shown + std::strlen(shown)));
+    EXPECT_EQ(numberToText(HUGE_VAL), std::nullopt);
+    EXPECT_EQ(numberToText(std::nan("")), std::nullopt);
+}
+
 TEST_F(Coercions, BetweenScalars) {
     EXPECT_EQ(coerced(Value::text(" 12.0 "), xltypeInt), Value::integer(12));
     EXPECT_EQ(coerced(Value::text("-1.5e2"), xltypeNum), Value::number(-150));

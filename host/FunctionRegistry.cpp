@@ -28,8 +28,9 @@ std::string Registration::text(std::size_t index) const {
     if (index >= arguments.size() || arguments[index].kind() != Kind::Text) return std::string();
     // Excel hands these texts on as C strings: an Excel 4 text whose count includes a closing
     // zero byte reads as the text before it.
-    const std::string text = arguments[index].narrowText();
-    return text.substr(0, text.find('\0'));
+    std::string text = arguments[index].narrowText();
+    text.resize(std::min(text.find('\0'), text.size()));
+    return text;
 }
 
 std::optional<double> Registration::macroType() const {

@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace xlhost {
@@ -31,39 +33,72 @@ std::string visible(const std::u16string& text) {
     return shown;
 }
 
-std::string csvField(const Value& value) {
-    if (value.kind() == Kind::Nil) return std::string();
-    if (value.kind() != Kind::Text) return cellText(value, true);
-    std::string quoted = "\"";
-    for (char c : visible(value.text())) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + '"';
+// A number as a cell shows it (see cellText), added to `text`.
+void appendNumber(std::string& text, double number, bool fullPrecision) {
+    // Excel shows what it cannot hold (infinities, NaN) as #NUM!.
+    if (!std::isfinite(number)) {
+        text += errorName(xlerrNum);
+        return;
+    }
+    char digits[generalNumberSize];
+    if (!fullPrecision) {
+        text.append(digits, writeGeneralNumber(number, digits));
+        return;
+    }
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, number == 0.0 ? 0.0 : number).ptr);
+}
+
+void appendCellText(std::string& text, const Value& value, bool fullPrecision) {
+    if (value.kind() == Kind::Number)
+        appendNumber(text, value.number(), fullPrecision);
+    else
+        text += cellText(value, fullPrecision);
+}
+
+void appendCsvField(std::string& line, const Value& value) {
+    if (value.kind() != Kind::Text) {
+        if (value.kind() != Kind::Nil) appendCellText(line, value, true);
+        return;
+    }
+    line += '"';
+    for (char c : visible(value.text())) line += c == '"' ? std::string("\"\"") : std::string(1, c);
+    line += '"';
 }
 
 // Visible width of UTF-8 text: one column per character.
-std::size_t widthOf(const std::string& text) {
+std::size_t widthOf(std::string_view text) {
     return std::size_t(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 void printBlock(std::ostream& out, const Value& value, bool fullPrecision) {
-    const std::int32_t rows = value.kind() == Kind::Array ? value.rows() : 1;
-    const std::int32_t columns = value.kind() == Kind::Array ? value.columns() : 1;
-    const auto at = [&value](std::int32_t r, std::int32_t c) -> const Value& {
-        return value.kind() == Kind::Array ? value.element(r, c) : value;
+    const std::size_t columns = value.kind() == Kind::Array ? std::size_t(value.columns()) : 1;
+    const std::size_t cells = value.kind() == Kind::Array ? value.elements().size() : 1;
+    const auto at = [&value](std::size_t index) -> const Value& {
+        return value.kind() == Kind::Array ? value.elements()[index] : value;
     };
-    std::vector<std::size_t> widths(std::size_t(columns), 0);
-    for (std::int32_t r = 0; r < rows; ++r)
-        for (std::int32_t c = 0; c < columns; ++c)
-            widths[std::size_t(c)] = std::max(widths[std::size_t(c)], widthOf(cellText(at(r, c), fullPrecision)));
-    for (std::int32_t r = 0; r < rows; ++r) {
-        std::string line = "   ";
-        for (std::int32_t c = 0; c < columns; ++c) {
-            const std::string text = cellText(at(r, c), fullPrecision);
-            const std::string padding(widths[std::size_t(c)] - widthOf(text), ' ');
-            // Numbers to the right, everything else to the left, as a sheet aligns them.
-            line += "  " + (at(r, c).kind() == Kind::Number ? padding + text : text + padding);
+    // Every cell's text once, one after another, and where each begins.
+    std::string texts;
+    std::vector<std::size_t> begins(cells + 1, 0);
+    std::vector<std::size_t> widths(columns, 0);
+    for (std::size_t i = 0; i < cells; ++i) {
+        appendCellText(texts, at(i), fullPrecision);
+        begins[i + 1] = texts.size();
+        widths[i % columns] = std::max(widths[i % columns], widthOf(std::string_view(texts).substr(begins[i])));
+    }
+    std::string line;
+    for (std::size_t i = 0; i < cells; ++i) {
+        const std::size_t column = i % columns;
+        if (column == 0) line = "   ";
+        const std::string_view text = std::string_view(texts).substr(begins[i], begins[i + 1] - begins[i]);
+        const std::size_t padding = widths[column] - widthOf(text);
+        // Numbers to the right, everything else to the left, as a sheet aligns them.
+        const bool right = at(i).kind() == Kind::Number;
+        line.append(2 + (right ? padding : 0), ' ').append(text).append(right ? 0 : padding, ' ');
+        if (column + 1 == columns) {
+            line.erase(line.find_last_not_of(' ') + 1);
+            line += '\n';
+            out << line;
         }
-        line.erase(line.find_last_not_of(' ') + 1);
-        out << line << '\n';
     }
 }
 
@@ -72,13 +107,9 @@ void printBlock(std::ostream& out, const Value& value, bool fullPrecision) {
 std::string cellText(const Value& value, bool fullPrecision) {
     switch (value.kind()) {
         case Kind::Number: {
-            // Excel shows what it cannot hold (infinities, NaN) as #NUM!.
-            const auto general = numberToText(value.number());
-            if (!general) return errorName(xlerrNum);
-            if (!fullPrecision) return toUtf8(*general);
-            char digits[32];
-            const auto written = std::to_chars(digits, digits + sizeof digits, value.number() == 0.0 ? 0.0 : value.number());
-            return std::string(digits, written.ptr);
+            std::string text;
+            appendNumber(text, value.number(), fullPrecision);
+            return text;
         }
         case Kind::Text: return visible(value.text());
         case Kind::Boolean: return value.boolean() ? "TRUE" : "FALSE";
@@ -105,12 +136,19 @@ void printCsv(std::ostream& out, const EvaluatedSheet& sheet, const SheetModel& 
     std::set<std::pair<std::int32_t, std::int32_t>> blocked;
     for (const FormulaResult& result : sheet.formulas)
         if (result.spillBlocked) blocked.insert({result.area.firstRow, result.area.firstColumn});
+    std::string line;
     for (std::int32_t r = 0; r <= sheet.usedArea->lastRow; ++r) {
+        const std::vector<Value> cells = sheets.cells(sheets.activeSheet(), Area{r, r, 0, sheet.usedArea->lastColumn});
+        line.clear();
         for (std::int32_t c = 0; c <= sheet.usedArea->lastColumn; ++c) {
-            if (c > 0) out << ',';
-            out << (blocked.count({r, c}) != 0 ? spillText : csvField(sheets.cell(sheets.activeSheet(), r, c)));
+            if (c > 0) line += ',';
+            if (blocked.count({r, c}) != 0)
+                line += spillText;
+            else
+                appendCsvField(line, cells[std::size_t(c)]);
         }
-        out << '\n';
+        line += '\n';
+        out << line;
     }
 }
 

@@ -3,24 +3,19 @@
 #include "XlCall.h"
 
 #include <algorithm>
-#include <set>
 #include <utility>
 
 namespace xlhost {
 
 namespace {
 
-using Cell = std::pair<std::int32_t, std::int32_t>;
-
-bool hasRoom(const Area& area, const Cell& anchor, const SheetModel& sheets, const std::set<Cell>& formulaCells) {
-    for (std::int32_t r = area.firstRow; r <= area.lastRow; ++r)
-        for (std::int32_t c = area.firstColumn; c <= area.lastColumn; ++c) {
-            const Cell cell{r, c};
-            if (cell == anchor) continue;
-            if (formulaCells.count(cell) != 0 || sheets.cell(sheets.activeSheet(), r, c).kind() != Kind::Nil)
-                return false;
-        }
-    return true;
+// Whether the spill area, its top-left the formula's own cell, holds no other formula's cell and
+// nothing filled.
+bool hasRoom(const Area& area, std::size_t formula, const SheetModel& sheets, const FormulaCells& formulaCells) {
+    if (formulaCells.anyIn(area, [formula](std::size_t other) { return other != formula; })) return false;
+    const SheetId sheet = sheets.activeSheet();
+    const bool anchorFilled = sheets.cell(sheet, area.firstRow, area.firstColumn).kind() != Kind::Nil;
+    return sheets.filledCount(sheet, area) == (anchorFilled ? 1u : 0u);
 }
 
 void widen(std::optional<Area>& used, const Area& area) {
@@ -35,34 +30,33 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
                              const FormulaFunction& evaluate) {
     EvaluatedSheet evaluated;
     const SheetId active = sheets.activeSheet();
-    std::set<Cell> formulaCells;
     for (const SheetEntry& entry : sheet.entries) {
         widen(evaluated.usedArea, entry.target);
-        if (entry.isFormula)
-            formulaCells.insert({entry.target.firstRow, entry.target.firstColumn});
-        else
-            sheets.setCells(active, entry.target.firstRow, entry.target.firstColumn, entry.values);
+        if (!entry.isFormula) sheets.setCells(active, entry.target.firstRow, entry.target.firstColumn, entry.values);
     }
-    for (const SheetEntry& entry : sheet.entries) {
+    const FormulaCells formulaCells(sheet.entries);
+    for (std::size_t index = 0; index < sheet.entries.size(); ++index) {
+        const SheetEntry& entry = sheet.entries[index];
         if (!entry.isFormula) continue;
         FormulaResult result{&entry, entry.target, evaluate(entry), false};
-        const Cell anchor{entry.target.firstRow, entry.target.firstColumn};
+        const std::int32_t row = entry.target.firstRow;
+        const std::int32_t column = entry.target.firstColumn;
         if (result.value.kind() == Kind::Array) {
-            result.area.lastRow = std::int32_t(std::min<std::int64_t>(
-                std::int64_t(anchor.first) + result.value.rows() - 1, limits.rows - 1));
-            result.area.lastColumn = std::int32_t(std::min<std::int64_t>(
-                std::int64_t(anchor.second) + result.value.columns() - 1, limits.columns - 1));
+            result.area.lastRow =
+                std::int32_t(std::min<std::int64_t>(std::int64_t(row) + result.value.rows() - 1, limits.rows - 1));
+            result.area.lastColumn = std::int32_t(
+                std::min<std::int64_t>(std::int64_t(column) + result.value.columns() - 1, limits.columns - 1));
             const bool fits = result.area.rows() == result.value.rows() && result.area.columns() == result.value.columns();
-            result.spillBlocked = !fits || !hasRoom(result.area, anchor, sheets, formulaCells);
+            result.spillBlocked = !fits || !hasRoom(result.area, index, sheets, formulaCells);
         }
         if (result.spillBlocked) {
             result.area = entry.target;
             // The C interface has no code for #SPILL!; a formula reading the cell gets #VALUE!.
-            sheets.setCell(active, anchor.first, anchor.second, Value::error(xlerrValue));
+            sheets.setCell(active, row, column, Value::error(xlerrValue));
         } else if (result.value.kind() == Kind::Array) {
-            sheets.setCells(active, anchor.first, anchor.second, result.value);
+            sheets.setCells(active, row, column, result.value);
         } else {
-            sheets.setCell(active, anchor.first, anchor.second, result.value);
+            sheets.setCell(active, row, column, result.value);
         }
         widen(evaluated.usedArea, result.area);
         evaluated.formulas.push_back(std::move(result));

@@ -73,5 +73,23 @@ TEST_F(Evaluation, ASpillOntoAFilledCellOrBeyondTheSheetShowsSpillAndSpillsNothi
     EXPECT_EQ(evaluated.formulas.back().value, Value::error(xlerrValue));
 }
 
+TEST_F(Evaluation, WhatLiesInsideAWideSpillAreaBlocksItAndWhatLiesJustBesideItDoesNot) {
+    const EvaluatedSheet evaluated = evaluate(
+        "AO1 = 1\n"
+        "AO2 = 2\n"
+        "B1 = block(1, 40)\n"  // B1:AO1 holds the value AO1
+        "B2 = block(1, 39)\n"  // B2:AN2 ends beside AO2
+        "B3 = block(1, 40)\n"  // B3:AO3 holds the cell of a formula below
+        "B4 = block(1, 39)\n"
+        "AO3 = cell(A1)\n"
+        "AO4 = cell(A1)\n");
+    std::vector<bool> blocked;
+    for (const FormulaResult& result : evaluated.formulas) blocked.push_back(result.spillBlocked);
+    EXPECT_EQ(blocked, (std::vector<bool>{true, false, true, false, false, false}));
+    EXPECT_EQ(at("C1"), Value::nil());
+    EXPECT_EQ(at("AN2"), Value::number(39));
+    EXPECT_EQ(at("AN4"), Value::number(39));
+}
+
 }  // namespace
 }  // namespace xlhost

@@ -6,10 +6,12 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace xlhost {
@@ -18,19 +20,22 @@ namespace {
 
 constexpr int knownErrors[] = {xlerrNull, xlerrDiv0, xlerrValue, xlerrRef, xlerrName, xlerrNum, xlerrNA};
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
     return text;
 }
 
-std::string trimmed(const std::string& text) {
-    const auto begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return std::string();
-    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+bool sameIgnoringCase(std::string_view text, std::string_view word) {
+    return text.size() == word.size() && std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
+               return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+           });
 }
 
-std::optional<double> numberFrom(std::string text) {
-    if (!text.empty() && text[0] == '+') text.erase(0, 1);
+std::optional<double> numberFrom(std::string_view text) {
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
     double number = 0.0;
     const char* end = text.data() + text.size();
     const auto parsed = std::from_chars(text.data(), end, number);
@@ -39,19 +44,20 @@ std::optional<double> numberFrom(std::string text) {
 }
 
 // An unquoted token as a value: a number, TRUE/FALSE or an error name; nothing for anything else.
-std::optional<Value> scalarFrom(const std::string& token) {
+std::optional<Value> scalarFrom(std::string_view token) {
     if (const auto number = numberFrom(token)) return Value::number(*number);
-    const std::string word = upper(token);
-    if (word == "TRUE" || word == "FALSE") return Value::boolean(word == "TRUE");
+    if (sameIgnoringCase(token, "TRUE") || sameIgnoringCase(token, "FALSE"))
+        return Value::boolean(sameIgnoringCase(token, "TRUE"));
+    if (token.empty() || token[0] != '#') return std::nullopt;  // a range, mostly: no error name to try
     for (int code : knownErrors)
-        if (word == errorName(code)) return Value::error(code);
+        if (sameIgnoringCase(token, errorName(code))) return Value::error(code);
     return std::nullopt;
 }
 
-// Walks one line, reporting faults with the file and line.
+// Walks one line, which outlives it, reporting faults with the file and line.
 class LineReader {
 public:
-    LineReader(std::string text, const std::string& file, int line) : text_(std::move(text)), file_(file), line_(line) {}
+    LineReader(std::string_view text, const std::string& file, int line) : text_(text), file_(file), line_(line) {}
 
     [[noreturn]] void fail(const std::string& message) const { throw SheetError(file_, line_, message); }
 
@@ -69,15 +75,17 @@ public:
         return true;
     }
     // Up to (not including) the next character of `stops` or the end, trimmed.
-    std::string tokenUntil(const char* stops) {
+    std::string_view tokenUntil(std::string_view stops) {
         skipBlanks();
         const std::size_t begin = position_;
-        while (position_ < text_.size() && std::strchr(stops, text_[position_]) == nullptr) ++position_;
+        // A loop of its own: find_first_of calls memchr for each character it looks at.
+        const auto isStop = [stops](char c) { return std::find(stops.begin(), stops.end(), c) != stops.end(); };
+        while (position_ < text_.size() && !isStop(text_[position_])) ++position_;
         return trimmed(text_.substr(begin, position_ - begin));
     }
-    std::string rest() {
+    std::string_view rest() {
         skipBlanks();
-        std::string all = trimmed(text_.substr(position_));
+        const std::string_view all = trimmed(text_.substr(position_));
         position_ = text_.size();
         return all;
     }
@@ -101,10 +109,10 @@ public:
 
 private:
     void skipBlanks() {
-        while (position_ < text_.size() && (text_[position_] == ' ' || text_[position_] == '\t')) ++position_;
+        while (position_ < text_.size() && isBlank(text_[position_])) ++position_;
     }
 
-    std::string text_;
+    std::string_view text_;
     const std::string& file_;
     int line_;
     std::size_t position_ = 0;
@@ -113,38 +121,56 @@ private:
 // A value of a values line or a formula literal; nil for nothing between separators.
 Value valueAt(LineReader& reader, const char* stops) {
     if (reader.peek() == '"') return Value::text(fromUtf8(reader.quoted()));
-    const std::string token = reader.tokenUntil(stops);
+    const std::string_view token = reader.tokenUntil(stops);
     if (token.empty()) return Value::nil();
     if (auto scalar = scalarFrom(token)) return std::move(*scalar);
-    reader.fail("'" + token + "' is no value (texts need quotes; errors are #NULL!, #DIV/0!, #VALUE!, #REF!, "
-                "#NAME?, #NUM!, #N/A)");
+    reader.fail("'" + std::string(token) + "' is no value (texts need quotes; errors are #NULL!, #DIV/0!, #VALUE!, "
+                "#REF!, #NAME?, #NUM!, #N/A)");
 }
 
-Value blockOf(std::vector<std::vector<Value>> rows, bool padShortRows, LineReader& reader) {
-    std::size_t columns = 0;
-    for (const auto& row : rows) columns = std::max(columns, row.size());
-    std::vector<Value> elements;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r].size() != columns && !padShortRows)
-            reader.fail("row " + std::to_string(r + 1) + " has " + std::to_string(rows[r].size()) + " values, row 1 has " +
-                        std::to_string(rows[0].size()));
-        rows[r].resize(columns, Value::nil());
-        elements.insert(elements.end(), rows[r].begin(), rows[r].end());
+// The values of a block as read, row after row, with where each row ends.
+struct Rows {
+    std::vector<Value> cells;
+    std::vector<std::size_t> ends;
+
+    std::size_t size(std::size_t row) const { return ends[row] - (row == 0 ? 0 : ends[row - 1]); }
+    bool allBlank(std::size_t row) const {
+        return std::all_of(cells.begin() + std::ptrdiff_t(ends[row] - size(row)), cells.begin() + std::ptrdiff_t(ends[row]),
+                           [](const Value& v) { return v.kind() == Kind::Nil; });
     }
-    if (elements.empty()) reader.fail("no values");
-    return Value::array(std::int32_t(rows.size()), std::int32_t(columns), std::move(elements));
+};
+
+Value blockOf(Rows rows, bool padShortRows, LineReader& reader) {
+    std::size_t columns = 0;
+    for (std::size_t r = 0; r < rows.ends.size(); ++r) columns = std::max(columns, rows.size(r));
+    if (rows.cells.empty()) reader.fail("no values");
+    if (rows.cells.size() != rows.ends.size() * columns) {
+        std::vector<Value> padded;
+        padded.reserve(rows.ends.size() * columns);
+        for (std::size_t r = 0; r < rows.ends.size(); ++r) {
+            if (rows.size(r) != columns && !padShortRows)
+                reader.fail("row " + std::to_string(r + 1) + " has " + std::to_string(rows.size(r)) +
+                            " values, row 1 has " + std::to_string(rows.size(0)));
+            const auto end = rows.cells.begin() + std::ptrdiff_t(rows.ends[r]);
+            padded.insert(padded.end(), end - std::ptrdiff_t(rows.size(r)), end);
+            padded.resize(padded.size() + columns - rows.size(r), Value::nil());
+        }
+        rows.cells = std::move(padded);
+    }
+    return Value::array(std::int32_t(rows.ends.size()), std::int32_t(columns), std::move(rows.cells));
 }
 
 Value valuesLine(LineReader& reader) {
-    std::vector<std::vector<Value>> rows(1);
+    Rows rows;
     for (;;) {
-        rows.back().push_back(valueAt(reader, ",;"));
+        rows.cells.push_back(valueAt(reader, ",;"));
         if (reader.take(';'))
-            rows.emplace_back();
+            rows.ends.push_back(rows.cells.size());
         else if (!reader.take(','))
             break;
     }
-    if (!reader.atEnd()) reader.fail("unexpected '" + reader.rest() + "' after the values");
+    rows.ends.push_back(rows.cells.size());
+    if (!reader.atEnd()) reader.fail("unexpected '" + std::string(reader.rest()) + "' after the values");
     return blockOf(std::move(rows), false, reader);
 }
 
@@ -156,7 +182,7 @@ FormulaArgument argumentAt(LineReader& reader, const SheetLimits& limits) {
         argument.literal = Value::text(fromUtf8(reader.quoted()));
         return argument;
     }
-    const std::string token = reader.tokenUntil(",()");
+    const std::string token(reader.tokenUntil(",()"));
     if (reader.peek() == '(') reader.fail("'" + token + "(': a formula argument cannot be another formula");
     if (auto scalar = scalarFrom(token)) {
         argument.literal = std::move(*scalar);
@@ -167,7 +193,7 @@ FormulaArgument argumentAt(LineReader& reader, const SheetLimits& limits) {
     return argument;
 }
 
-bool isFunctionName(const std::string& name) {
+bool isFunctionName(std::string_view name) {
     return !name.empty() && (std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_') &&
            std::all_of(name.begin(), name.end(), [](char c) {
                return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
@@ -184,50 +210,84 @@ void formulaLine(LineReader& reader, const std::string& name, SheetEntry& entry,
         } while (reader.take(','));
         if (!reader.take(')')) reader.fail("expected ',' or ')' in the arguments of " + name);
     }
-    if (!reader.atEnd()) reader.fail("unexpected '" + reader.rest() + "' after the formula");
+    if (!reader.atEnd()) reader.fail("unexpected '" + std::string(reader.rest()) + "' after the formula");
 }
 
 Value csvFile(LineReader& reader, const std::string& sheetPath) {
-    const std::string name = reader.rest();
+    const std::string_view name = reader.rest();
     if (name.empty()) reader.fail("'@' names no CSV file");
-    const std::filesystem::path csvPath = std::filesystem::path(sheetPath).parent_path() / name;
+    const std::filesystem::path csvPath = std::filesystem::path(sheetPath).parent_path() / std::string(name);
     std::ifstream file(csvPath, std::ios::binary);
     if (!file) reader.fail("cannot read the CSV file " + csvPath.string());
     return parseCsv(file, csvPath.string());
 }
 
-bool contains(const Area& area, std::int32_t row, std::int32_t column) {
-    return row >= area.firstRow && row <= area.lastRow && column >= area.firstColumn && column <= area.lastColumn;
-}
+// The cells given so far, as runs along rows, each with the line that gave it.
+class GivenCells {
+public:
+    // Adds the cells `first` to `last` of a row; a SheetError when one of them is given already.
+    void add(std::int32_t row, std::int32_t first, std::int32_t last, int line, const std::string& path) {
+        const auto next = runs_.upper_bound({row, first});
+        std::optional<std::pair<std::int32_t, int>> clash;  // the first cell given twice, and its earlier line
+        if (next != runs_.begin()) {
+            const auto previous = std::prev(next);
+            if (previous->first.first == row && previous->second.last >= first) clash = {first, previous->second.line};
+        }
+        if (!clash && next != runs_.end() && next->first.first == row && next->first.second <= last)
+            clash = {next->first.second, next->second.line};
+        if (clash)
+            throw SheetError(path, line, cellName(row, clash->first) + " is already given on line " +
+                                             std::to_string(clash->second));
+        runs_.emplace_hint(next, std::make_pair(row, first), Run{last, line});
+    }
+
+private:
+    struct Run {
+        std::int32_t last;
+        int line;
+    };
+    std::map<std::pair<std::int32_t, std::int32_t>, Run> runs_;  // by row and first column
+};
 
 // Every cell given once, and no formula reading its own cell or the cell of a formula below it.
 void checkCells(const SheetFile& sheet) {
-    std::map<std::pair<std::int32_t, std::int32_t>, int> givenOn;
+    GivenCells given;
     for (const SheetEntry& entry : sheet.entries) {
-        for (std::int32_t r = 0; r < entry.target.rows(); ++r)
-            for (std::int32_t c = 0; c < entry.target.columns(); ++c) {
-                if (!entry.isFormula && entry.values.element(r, c).kind() == Kind::Nil) continue;
-                const auto cell = std::make_pair(entry.target.firstRow + r, entry.target.firstColumn + c);
-                const auto [earlier, isNew] = givenOn.emplace(cell, entry.line);
-                if (!isNew)
-                    throw SheetError(sheet.path, entry.line, cellName(cell.first, cell.second) +
-                                                                 " is already given on line " +
-                                                                 std::to_string(earlier->second));
+        const Area& target = entry.target;
+        if (entry.isFormula) {
+            given.add(target.firstRow, target.firstColumn, target.firstColumn, entry.line, sheet.path);
+            continue;
+        }
+        // A block's blank cells are not given: runs of the others.
+        const std::int32_t columns = entry.values.columns();
+        for (std::int32_t r = 0; r < entry.values.rows(); ++r) {
+            const Value* cells = entry.values.elements().data() + std::size_t(r) * std::size_t(columns);
+            for (std::int32_t c = 0; c < columns; ++c) {
+                if (cells[c].kind() == Kind::Nil) continue;
+                const std::int32_t first = c;
+                while (c + 1 < columns && cells[c + 1].kind() != Kind::Nil) ++c;
+                given.add(target.firstRow + r, target.firstColumn + first, target.firstColumn + c, entry.line, sheet.path);
             }
+        }
     }
-    for (auto formula = sheet.entries.begin(); formula != sheet.entries.end(); ++formula) {
-        if (!formula->isFormula) continue;
-        for (const FormulaArgument& argument : formula->arguments) {
+    const FormulaCells formulas(sheet.entries);
+    for (std::size_t index = 0; index < sheet.entries.size(); ++index) {
+        const SheetEntry& formula = sheet.entries[index];
+        if (!formula.isFormula) continue;
+        for (const FormulaArgument& argument : formula.arguments) {
             if (!argument.range) continue;
-            for (auto other = formula; other != sheet.entries.end(); ++other) {
-                if (!other->isFormula || !contains(*argument.range, other->target.firstRow, other->target.firstColumn))
-                    continue;
-                const std::string cell = rangeName(other->target);
-                if (other == formula) throw SheetError(sheet.path, formula->line, "the formula uses its own cell " + cell);
-                throw SheetError(sheet.path, formula->line,
-                                 "the formula uses " + cell + ", which the formula on line " +
-                                     std::to_string(other->line) + " computes later (formulas run top to bottom)");
-            }
+            std::optional<std::size_t> first;  // the first formula from this one on whose cell the range holds
+            formulas.anyIn(*argument.range, [&first, index](std::size_t other) {
+                if (other >= index && (!first || other < *first)) first = other;
+                return other == index;
+            });
+            if (!first) continue;
+            const SheetEntry& other = sheet.entries[*first];
+            const std::string cell = rangeName(other.target);
+            if (*first == index) throw SheetError(sheet.path, formula.line, "the formula uses its own cell " + cell);
+            throw SheetError(sheet.path, formula.line,
+                             "the formula uses " + cell + ", which the formula on line " + std::to_string(other.line) +
+                                 " computes later (formulas run top to bottom)");
         }
     }
 }
@@ -235,7 +295,7 @@ void checkCells(const SheetFile& sheet) {
 SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const SheetLimits& limits) {
     SheetEntry entry;
     entry.line = line;
-    const std::string targetText = reader.tokenUntil("=");
+    const std::string targetText(reader.tokenUntil("="));
     if (!reader.take('=')) reader.fail("expected 'CELL = ...' or 'RANGE = ...'");
     const auto target = parseRange(targetText, limits);
     if (!target) reader.fail("'" + targetText + "' is no cell or range");
@@ -244,12 +304,12 @@ SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const 
         entry.values = csvFile(reader, path);
     } else {
         LineReader lookahead = reader;
-        const std::string name = lookahead.tokenUntil("(,;");
+        const std::string_view name = lookahead.tokenUntil("(,;");
         if (lookahead.peek() == '(' && isFunctionName(name)) {
             entry.formulaText = reader.rest();
             LineReader formula(entry.formulaText, path, line);
             formula.tokenUntil("(");
-            formulaLine(formula, name, entry, limits);
+            formulaLine(formula, std::string(name), entry, limits);
             if (entry.target.rows() != 1 || entry.target.columns() != 1)
                 reader.fail("a formula goes into one cell, from which its result spills; not into " + targetText);
             return entry;
@@ -308,7 +368,7 @@ std::optional<Area> parseRange(const std::string& text, const SheetLimits& limit
             return std::nullopt;
         return std::make_pair(std::int32_t(row - 1), std::int32_t(column - 1));
     };
-    const std::string plain = trimmed(text);
+    const std::string plain(trimmed(text));
     const auto colon = plain.find(':');
     const auto first = cellAt(plain.substr(0, colon));
     const auto second = colon == std::string::npos ? first : cellAt(plain.substr(colon + 1));
@@ -378,27 +438,45 @@ std::string toUtf8(const std::u16string& units) {
 }
 
 Value parseCsv(std::istream& text, const std::string& path) {
-    std::vector<std::vector<Value>> rows;
+    Rows rows;
     const int lines = forEachLine(text, path, [&rows](LineReader& reader, int) {
-        std::vector<Value> row;
         do {
             if (reader.peek() == '"') {
-                row.push_back(Value::text(fromUtf8(reader.quoted())));
+                rows.cells.push_back(Value::text(fromUtf8(reader.quoted())));
                 if (!reader.atEnd() && reader.peek() != ',') reader.fail("unexpected text after a quoted field");
                 continue;
             }
-            const std::string field = reader.tokenUntil(",");
-            const auto scalar = scalarFrom(field);
-            row.push_back(field.empty() ? Value::nil() : scalar ? *scalar : Value::text(fromUtf8(field)));
+            const std::string_view field = reader.tokenUntil(",");
+            auto scalar = scalarFrom(field);
+            if (field.empty())
+                rows.cells.push_back(Value::nil());
+            else
+                rows.cells.push_back(scalar ? std::move(*scalar) : Value::text(fromUtf8(std::string(field))));
         } while (reader.take(','));
-        rows.push_back(std::move(row));
+        rows.ends.push_back(rows.cells.size());
     });
     // Blank lines at the end of a file are no rows of the block.
-    while (!rows.empty() && std::all_of(rows.back().begin(), rows.back().end(),
-                                        [](const Value& v) { return v.kind() == Kind::Nil; }))
-        rows.pop_back();
-    LineReader whole(std::string(), path, std::max(lines, 1));
+    while (!rows.ends.empty() && rows.allBlank(rows.ends.size() - 1)) {
+        rows.cells.resize(rows.cells.size() - rows.size(rows.ends.size() - 1), Value::nil());
+        rows.ends.pop_back();
+    }
+    LineReader whole(std::string_view(), path, std::max(lines, 1));
     return blockOf(std::move(rows), true, whole);
+}
+
+FormulaCells::FormulaCells(const std::vector<SheetEntry>& entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].isFormula) anchors_.push_back(Anchor{entries[i].target.firstRow, entries[i].target.firstColumn, i});
+    std::sort(anchors_.begin(), anchors_.end(), [](const Anchor& a, const Anchor& b) {
+        return std::tie(a.row, a.column) < std::tie(b.row, b.column);
+    });
+}
+
+std::vector<FormulaCells::Anchor>::const_iterator FormulaCells::from(std::int64_t row, std::int64_t column) const {
+    return std::lower_bound(anchors_.begin(), anchors_.end(), std::make_pair(row, column),
+                            [](const Anchor& anchor, const std::pair<std::int64_t, std::int64_t>& position) {
+                                return std::make_pair(std::int64_t(anchor.row), std::int64_t(anchor.column)) < position;
+                            });
 }
 
 SheetFile parseSheet(std::istream& text, const std::string& path, const SheetLimits& limits) {

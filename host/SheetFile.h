@@ -19,6 +19,7 @@
 
 #include "Value.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <optional>
@@ -66,6 +67,45 @@ struct SheetFile {
     std::string path;
     std::vector<SheetEntry> entries;
 };
+
+// The formulas' cells of a sheet's entries in row-major order, so that the formulas whose cells
+// lie in an area are found without looking at the others.
+class FormulaCells {
+public:
+    explicit FormulaCells(const std::vector<SheetEntry>& entries);
+
+    // Calls visit(index of the entry) for each formula whose cell lies in the area, row by row,
+    // until visit returns true; whether it did.
+    template <class Visit>
+    bool anyIn(const Area& area, Visit visit) const;
+
+private:
+    struct Anchor {
+        std::int32_t row;
+        std::int32_t column;
+        std::size_t entry;
+    };
+    // The first anchor at or after the position in row-major order.
+    std::vector<Anchor>::const_iterator from(std::int64_t row, std::int64_t column) const;
+
+    std::vector<Anchor> anchors_;
+};
+
+template <class Visit>
+bool FormulaCells::anyIn(const Area& area, Visit visit) const {
+    auto at = from(area.firstRow, area.firstColumn);
+    while (at != anchors_.end() && at->row <= area.lastRow) {
+        if (at->column < area.firstColumn)
+            at = from(at->row, area.firstColumn);
+        else if (at->column > area.lastColumn)
+            at = from(std::int64_t(at->row) + 1, area.firstColumn);
+        else if (visit(at->entry))
+            return true;
+        else
+            ++at;
+    }
+    return false;
+}
 
 // Reads a sheet; `path` names it in messages and is where CSV files are looked for beside.
 // Throws SheetError for every fault of the sheet or a CSV file it names.

@@ -74,6 +74,15 @@ TEST(SheetValues, FaultsNameTheFileAndLine) {
     EXPECT_EQ(failure("A1 = 1 2").substr(0, 31), "book.sheet:1: '1 2' is no value");
 }
 
+TEST(SheetValues, ABlocksBlanksAreNotGivenAndAClashNamesItsFirstCellWithTheLineThatGaveIt) {
+    EXPECT_EQ(failure("A1:D1 = 1, , , 4\nB1 = 2\nC1 = f(A1:B1)\n"), "(no error)");
+    EXPECT_EQ(failure("B2:D3 = 1, 2, 3; 4, 5, 6\nA3:C3 = 7, , 9\n"), "book.sheet:2: C3 is already given on line 1");
+    // The first cell given twice in row order, whichever earlier line gave it.
+    EXPECT_EQ(failure("B3 = 1\nC2 = 2\nA2:C3 = 1, , 3; 4, 5, 6\n"), "book.sheet:3: C2 is already given on line 2");
+    EXPECT_EQ(failure("A1:C3 = 1, 2, 3; 4, , 6; 7, 8, 9\nB2 = f(A9)\nA5:C5 = 1, 2, 3\nB4:B6 = 1; 2; 3\n"),
+              "book.sheet:4: B5 is already given on line 3");
+}
+
 TEST(SheetFormulas, ArgumentsAreRangesLiteralsOrMissing) {
     const SheetFile sheet = parsed("D1 = mtrx_Row(A1:B2, 2.5, \"t\", , TRUE, #N/A)\nD2 = f()\n");
     const SheetEntry& formula = sheet.entries[0];
@@ -103,6 +112,20 @@ TEST(SheetFormulas, FaultsNameTheFileAndLine) {
     EXPECT_EQ(failure("A1 = 1\nA1 = f(B1)"), "book.sheet:2: A1 is already given on line 1");
 }
 
+TEST(SheetFormulas, ARangeMayHoldEarlierFormulasOnlyAndTheFirstLaterOneIsNamed) {
+    EXPECT_EQ(failure("E1 = g()\nE9 = g()\nD2 = f(E1:E9, A3)\nA1 = f(B1:XFD1048576)\n"), "(no error)");
+    // Later formulas beside the range's rows or below its columns are outside it.
+    EXPECT_EQ(failure("A1 = f(B1:C9)\nA5 = g()\nD5 = g()\nB10 = g()\n"), "(no error)");
+    EXPECT_EQ(failure("A1 = f(B1:C9)\nA5 = g()\nD5 = g()\nC7 = g()\n"),
+              "book.sheet:1: the formula uses C7, which the formula on line 4 computes later (formulas run top to bottom)");
+    // In the order of the lines, not of the cells; its own cell first.
+    EXPECT_EQ(failure("D1 = f(E1:E2)\nE2 = g()\nE1 = g()\n"),
+              "book.sheet:1: the formula uses E2, which the formula on line 2 computes later (formulas run top to bottom)");
+    EXPECT_EQ(failure("D2 = f(D3, D1:D3)\nD3 = g()\n"),
+              "book.sheet:1: the formula uses D3, which the formula on line 2 computes later (formulas run top to bottom)");
+    EXPECT_EQ(failure("D2 = f(D1:D3)\nD3 = g()\n"), "book.sheet:1: the formula uses its own cell D2");
+}
+
 class SheetCsv : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -128,6 +151,22 @@ TEST_F(SheetCsv, FilesBesideTheSheetFillABlockPaddedWithBlanks) {
               Value::array(3, 3, {Value::number(1), Value::text("x,y"), Value::text("plain text"), Value::number(2.5),
                                   Value::nil(), Value::nil(), Value::boolean(true), Value::error(xlerrNA),
                                   Value::text("\"q\"")}));
+}
+
+TEST(SheetCsvText, BlankRowsInsideAreRowsOfTheBlockAndBlankRowsAtTheEndAreNot) {
+    std::istringstream text("1,2\n\n,\n3\n,,\n \n");
+    EXPECT_EQ(parseCsv(text, "data.csv"), Value::array(4, 2, {Value::number(1), Value::number(2), Value::nil(), Value::nil(),
+                                                              Value::nil(), Value::nil(), Value::number(3), Value::nil()}));
+    // A zero byte is part of its field, not the end of the row.
+    std::istringstream zero(std::string("ab\0cd,1\n", 8));
+    EXPECT_EQ(parseCsv(zero, "data.csv"), Value::array(1, 2, {Value::text(std::u16string(u"ab\0cd", 5)), Value::number(1)}));
+    std::istringstream blank(",\n\n");
+    try {
+        parseCsv(blank, "data.csv");
+        FAIL() << "no error";
+    } catch (const SheetError& error) {
+        EXPECT_EQ(std::string(error.what()), "data.csv:2: no values");
+    }
 }
 
 TEST_F(SheetCsv, FaultsNameTheCsvFileAndLineOrTheSheetLine) {

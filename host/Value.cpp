@@ -2,6 +2,7 @@
 
 #include "XlCall.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iomanip>
 #include <ostream>
@@ -22,10 +23,17 @@ Value Value::number(double number) {
     return v;
 }
 
+Value::Value(Kind kind, Payload payload) : kind_(kind), payload_(std::make_shared<const Payload>(std::move(payload))) {}
+
+const Value::Payload& Value::noPayload() {
+    static const Payload none;
+    return none;
+}
+
 Value Value::text(std::u16string units) {
-    Value v(Kind::Text);
-    v.text_ = std::move(units);
-    return v;
+    Payload payload;
+    payload.text = std::move(units);
+    return Value(Kind::Text, std::move(payload));
 }
 
 Value Value::text(std::string_view bytes) {
@@ -61,51 +69,52 @@ Value Value::flow() { return Value(Kind::Flow); }
 Value Value::array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements) {
     if (rows < 0 || columns < 0 || std::int64_t(rows) * columns != std::int64_t(elements.size()))
         throw std::invalid_argument("array: the element count must be rows x columns");
-    Value v(Kind::Array);
-    v.rows_ = rows;
-    v.columns_ = columns;
-    v.elements_ = std::move(elements);
-    return v;
+    Payload payload;
+    payload.rows = rows;
+    payload.columns = columns;
+    payload.elements = std::move(elements);
+    return Value(Kind::Array, std::move(payload));
 }
 
 Value Value::reference(SheetId sheet, std::vector<Area> areas) {
-    Value v(Kind::Reference);
-    v.sheet_ = sheet;
-    v.areas_ = std::move(areas);
-    return v;
+    Payload payload;
+    payload.sheet = sheet;
+    payload.areas = std::move(areas);
+    return Value(Kind::Reference, std::move(payload));
 }
 
 Value Value::reference(SheetId sheet, const Area& area) { return reference(sheet, std::vector<Area>{area}); }
 
 Value Value::sheetReference(const Area& area) {
-    Value v = reference(0, area);
-    v.sheetLocal_ = true;
-    return v;
+    Payload payload;
+    payload.sheetLocal = true;
+    payload.areas = {area};
+    return Value(Kind::Reference, std::move(payload));
 }
 
 Value Value::invalid(std::uint32_t typeWord, std::string problem) {
-    Value v(Kind::Invalid);
-    v.typeWord_ = typeWord;
-    v.problem_ = std::move(problem);
-    return v;
+    Payload payload;
+    payload.typeWord = typeWord;
+    payload.problem = std::move(problem);
+    return Value(Kind::Invalid, std::move(payload));
 }
 
 std::string Value::narrowText() const {
-    std::string bytes;
-    bytes.reserve(text_.size());
-    for (char16_t unit : text_) bytes.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+    std::string bytes(text().size(), '?');
+    std::transform(text().begin(), text().end(), bytes.begin(),
+                   [](char16_t unit) { return unit <= 0xFF ? static_cast<char>(unit) : '?'; });
     return bytes;
 }
 
 const Value& Value::element(std::int32_t row, std::int32_t column) const {
-    if (kind_ != Kind::Array || row < 0 || column < 0 || row >= rows_ || column >= columns_)
+    if (kind_ != Kind::Array || row < 0 || column < 0 || row >= rows() || column >= columns())
         throw std::out_of_range("element outside the array");
-    return elements_[std::size_t(row) * std::size_t(columns_) + std::size_t(column)];
+    return elements()[std::size_t(row) * std::size_t(columns()) + std::size_t(column)];
 }
 
 const Value* Value::firstInvalid() const {
     if (kind_ == Kind::Invalid) return this;
-    for (const Value& element : elements_)
+    for (const Value& element : elements())
         if (const Value* found = element.firstInvalid()) return found;
     return nullptr;
 }
@@ -116,17 +125,17 @@ bool operator==(const Value& a, const Value& b) {
         case Kind::Number:
             return a.number_ == b.number_ || (std::isnan(a.number_) && std::isnan(b.number_));
         case Kind::Text:
-            return a.text_ == b.text_;
+            return a.text() == b.text();
         case Kind::Boolean:
         case Kind::Error:
         case Kind::Integer:
             return a.integer_ == b.integer_;
         case Kind::Array:
-            return a.rows_ == b.rows_ && a.columns_ == b.columns_ && a.elements_ == b.elements_;
+            return a.rows() == b.rows() && a.columns() == b.columns() && a.elements() == b.elements();
         case Kind::Reference:
-            return a.sheetLocal_ == b.sheetLocal_ && a.sheet_ == b.sheet_ && a.areas_ == b.areas_;
+            return a.isSheetReference() == b.isSheetReference() && a.sheet() == b.sheet() && a.areas() == b.areas();
         case Kind::Invalid:
-            return a.typeWord_ == b.typeWord_ && a.problem_ == b.problem_;
+            return a.typeWord() == b.typeWord() && a.problem() == b.problem();
         case Kind::Missing:
         case Kind::Nil:
         case Kind::BigData:

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,21 +54,21 @@ public:
 
     Kind kind() const { return kind_; }
     double number() const { return number_; }
-    const std::u16string& text() const { return text_; }
+    const std::u16string& text() const { return payload().text; }
     // The text with every unit above 0xFF replaced by '?', as Excel 4 would see it.
     std::string narrowText() const;
     bool boolean() const { return integer_ != 0; }
     int error() const { return static_cast<int>(integer_); }
     std::int32_t integer() const { return integer_; }
-    std::int32_t rows() const { return rows_; }
-    std::int32_t columns() const { return columns_; }
-    const std::vector<Value>& elements() const { return elements_; }
+    std::int32_t rows() const { return payload().rows; }
+    std::int32_t columns() const { return payload().columns; }
+    const std::vector<Value>& elements() const { return payload().elements; }
     const Value& element(std::int32_t row, std::int32_t column) const;
-    SheetId sheet() const { return sheet_; }
-    bool isSheetReference() const { return sheetLocal_; }
-    const std::vector<Area>& areas() const { return areas_; }
-    std::uint32_t typeWord() const { return typeWord_; }
-    const std::string& problem() const { return problem_; }
+    SheetId sheet() const { return payload().sheet; }
+    bool isSheetReference() const { return payload().sheetLocal; }
+    const std::vector<Area>& areas() const { return payload().areas; }
+    std::uint32_t typeWord() const { return payload().typeWord; }
+    const std::string& problem() const { return payload().problem; }
 
     // The first invalid part of this value (itself or an element), or null when there is none.
     const Value* firstInvalid() const;
@@ -76,20 +77,30 @@ public:
     friend bool operator!=(const Value& a, const Value& b) { return !(a == b); }
 
 private:
+    // What texts, arrays, references and invalid records carry besides their kind. A value never
+    // changes once made, so copies share it; numbers, booleans, errors and integers, the bulk of
+    // a sheet, carry none and copy as a few words.
+    struct Payload {
+        std::u16string text;
+        std::int32_t rows = 0;
+        std::int32_t columns = 0;
+        std::vector<Value> elements;
+        SheetId sheet = 0;
+        bool sheetLocal = false;
+        std::vector<Area> areas;
+        std::uint32_t typeWord = 0;
+        std::string problem;
+    };
+
     explicit Value(Kind kind) : kind_(kind) {}
+    Value(Kind kind, Payload payload);
+    const Payload& payload() const { return payload_ ? *payload_ : noPayload(); }
+    static const Payload& noPayload();
 
     Kind kind_;
-    double number_ = 0.0;
-    std::u16string text_;
     std::int32_t integer_ = 0;  // boolean, error code or integer
-    std::int32_t rows_ = 0;
-    std::int32_t columns_ = 0;
-    std::vector<Value> elements_;
-    SheetId sheet_ = 0;
-    bool sheetLocal_ = false;
-    std::vector<Area> areas_;
-    std::uint32_t typeWord_ = 0;
-    std::string problem_;
+    double number_ = 0.0;
+    std::shared_ptr<const Payload> payload_;
 };
 
 // Readable forms for failure messages and the host's reports: 2.5, "abc", TRUE, #N/A, int 12,

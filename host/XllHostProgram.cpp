@@ -154,6 +154,7 @@ public:
     Session(const Options& options, std::ostream& err)
         : options_(options), err_(err), host_(std::to_string(options.excelVersion) + ".0"),
           capture_(options.debug, err), addIn_(options.files[0]) {
+        addIn_.traceCalls(options.debug);
         host_.setAddInPath(addIn_.windowsPath());
         host_.setExportLookup([this](const std::string& procedure) { return addIn_.exports(procedure); });
         if (host_.windows().mainWindow() == nullptr)
