@@ -18,7 +18,7 @@
 #include "AddInModule.h"
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
-#include "HostWinApi.h"
+#include "WinApi.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
