@@ -5,6 +5,7 @@
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
+#include "TypeText.h"
 
 #ifndef _WIN32
 #include "PlatformControl.h"
@@ -41,8 +42,33 @@ Formulas run top to bottom and see the lines above them; array results spill fro
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
 Control characters in result texts show as \xNN.
 
+Functions are called as Excel calls them, with each argument in the form its registration's type
+text asks for, up to 255 arguments (30 before Excel 12):
+  A  short boolean (0 or 1)           L  pointer to one      B  double    E  pointer to one
+  H  unsigned 16-bit integer          I  signed 16-bit       M  pointer to one
+  J  signed 32-bit integer            N  pointer to one
+     Integers lose their fraction; out of their type's range the cell shows #NUM!, uncalled.
+  C  NUL-terminated byte text   D  counted byte text (255 bytes at most, longer ones are cut)
+  C% D%  the same in 16-bit units (up to 32767); F G F% G%: the same, in a buffer of the longest
+     text's size that the function may change
+  K  FP array of doubles (up to 65535 rows)   K%  FP12 array   O O%  three arguments: pointers to
+     the row and column counts, then the elements row after row. Each element is read as a B
+     argument (a blank cell is 0); an error element is shown uncalled
+  P Q  values as XLOPER / XLOPER12 (a range's cell values)   R U  the same, or a reference
+Results: the same codes (not O); a digit 1-9 instead returns that argument as the function left
+it, and the function returns nothing. Marks after the codes: ! volatile, # macro-sheet
+equivalent, $ thread-safe (Excel 12), & cluster-safe (Excel 14). An error argument to any code
+but P, Q, R, U, and a range of several cells for a single value (#VALUE!), are shown without
+calling. Records marked xlbitXLFree are Excel's and freed by it, those marked xlbitDLLFree are
+handed to the add-in's xlAutoFree or xlAutoFree12. Asynchronous functions (X) are not called.
+
+#XLLHOST! marks a cell xllhost could not compute (it cannot pass an argument, call the function or
+show its result; so does a formula reading such a cell); the reason goes to standard error. It is
+no Excel value: the add-in is not at fault.
+
 Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules; 2 bad input
-(arguments, sheet, CSV or add-in file), reported as FILE:LINE: message.
+(arguments, sheet, CSV or add-in file), reported as FILE:LINE: message; 3 some cell shows
+#XLLHOST! (and the add-in broke no rule).
 )";
 
 namespace {
@@ -176,13 +202,16 @@ public:
     }
 
     const FunctionRegistry& registry() const { return host_.registry(); }
+    // Formulas xllhost could not call or whose result it could not show.
+    std::size_t uncalledCells() const { return uncalledCells_; }
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
     Value call(const SheetFile& sheet, const SheetEntry& formula) {
         const Registration* registration = registeredFunction(host_.registry(), formula.function);
         if (registration == nullptr) return Value::error(xlerrName);
-        const std::size_t parameters = typeCodes(registration->typeText()).size() - 1;
+        const auto typeText = parseTypeText(registration->typeText()).typeText;
+        const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
         if (formula.arguments.size() > parameters)
             throw SheetError(sheet.path, formula.line, formula.function + " takes " + std::to_string(parameters) +
                                                            (parameters == 1 ? " argument, not " : " arguments, not ") +
@@ -191,7 +220,11 @@ private:
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
         if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << '\n';
         showStatus();
-        if (!call.limitation.empty()) err_ << "xllhost: " << where << call.limitation << '\n';
+        if (!call.limitation.empty()) {
+            err_ << "xllhost: " << where << formula.function << " gives " << cellText(call.shown, false) << ": "
+                 << call.limitation << '\n';
+            ++uncalledCells_;
+        }
         for (const std::string& fault : call.faults) faults_.push_back(where + formula.function + " " + fault);
         return call.shown;
     }
@@ -209,6 +242,7 @@ private:
     DiagnosticCapture capture_;
     AddInModule addIn_;
     std::vector<std::string> faults_;
+    std::size_t uncalledCells_ = 0;
     std::size_t statusShown_ = 0;
 };
 
@@ -235,7 +269,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
         printCsv(out, *evaluated, session.sheets());
     else
         printFormulaResults(out, *evaluated, options.fullPrecision);
-    return clean ? xllhostSucceeded : xllhostAddInFaults;
+    if (!clean) return xllhostAddInFaults;
+    return session.uncalledCells() == 0 ? xllhostSucceeded : xllhostUncalledCells;
 }
 
 }  // namespace
