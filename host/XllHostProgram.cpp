@@ -42,25 +42,31 @@ Formulas run top to bottom and see the lines above them; array results spill fro
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
 Control characters in result texts show as \xNN.
 
-Functions are called as Excel calls them, with each argument in the form its registration's type
-text asks for, up to 255 arguments (30 before Excel 12):
-  A  short boolean (0 or 1)           L  pointer to one      B  double    E  pointer to one
-  H  unsigned 16-bit integer          I  signed 16-bit       M  pointer to one
-  J  signed 32-bit integer            N  pointer to one
-     Integers lose their fraction; out of their type's range the cell shows #NUM!, uncalled.
-  C  NUL-terminated byte text   D  counted byte text (255 bytes at most, longer ones are cut)
-  C% D%  the same in 16-bit units (up to 32767); F G F% G%: the same, in a buffer of the longest
-     text's size that the function may change
-  K  FP array of doubles (up to 65535 rows)   K%  FP12 array   O O%  three arguments: pointers to
-     the row and column counts, then the elements row after row. Each element is read as a B
-     argument (a blank cell is 0); an error element is shown uncalled
-  P Q  values as XLOPER / XLOPER12 (a range's cell values)   R U  the same, or a reference
-Results: the same codes (not O); a digit 1-9 instead returns that argument as the function left
-it, and the function returns nothing. Marks after the codes: ! volatile, # macro-sheet
-equivalent, $ thread-safe (Excel 12), & cluster-safe (Excel 14). An error argument to any code
-but P, Q, R, U, and a range of several cells for a single value (#VALUE!), are shown without
-calling. Records marked xlbitXLFree are Excel's and freed by it, those marked xlbitDLLFree are
-handed to the add-in's xlAutoFree or xlAutoFree12. Asynchronous functions (X) are not called.
+Functions are called as Excel calls them, each argument in the form its registration's type text
+asks for, up to 255 arguments (30 before Excel 12):
+  by value  by pointer
+  A         L      boolean as a short: 1 for any non-zero value, TRUE or "TRUE"
+  B         E      double
+  H                unsigned 16-bit integer   the fraction is dropped; out of the type's
+  I         M      signed 16-bit integer     range the cell shows #NUM! and the function
+  J         N      signed 32-bit integer     is not called
+            C F    byte text ending in a zero byte   at most 255 bytes (longer texts are cut),
+            D G    byte text, its count first        units beyond Latin-1 become '?'
+            C% F%  the same in 16-bit units (up to 32767); F, G, F% and G% get a buffer of
+            D% G%  the longest text's size, which the function may change
+            K K%   FP / FP12 array of doubles, row after row (FP: up to 65535 rows)
+            O O%   three arguments: the row count, the column count, the elements row after row
+            P Q    XLOPER / XLOPER12 values (a range's cell values)
+            R U    the same, or a reference
+Numbers, texts and array elements convert as in Excel ("12" is 12, a blank cell 0 or an empty
+text); an omitted argument is 0, FALSE or an empty text (a missing value for P Q R U, #VALUE! for
+K and O). An error for any code but P Q R U, or a block of cells for a single value (#VALUE!), is
+shown without calling.
+Results take the same codes (not O), or a digit 1-9: the function returns nothing and that
+argument, as the function left it, is the result. Marks after the codes: ! volatile, # macro-sheet
+equivalent, $ thread-safe (Excel 12), & cluster-safe (Excel 14). Result records marked
+xlbitXLFree are freed by Excel, those marked xlbitDLLFree handed to the add-in's xlAutoFree or
+xlAutoFree12. Asynchronous functions (X) are not called.
 
 #XLLHOST! marks a cell xllhost could not compute (it cannot pass an argument, call the function or
 show its result; so does a formula reading such a cell); the reason goes to standard error. It is
