@@ -2,6 +2,7 @@
 
 #include "Coercion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
