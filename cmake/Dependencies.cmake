@@ -1,4 +1,4 @@
-# Newmat, GoogleTest and Google Benchmark: Debian's packages natively; for Windows, what
+# Newmat, libffi, GoogleTest and Google Benchmark: Debian's packages natively; for Windows, what
 # scripts/setup cross-built into .deps/<triple> and Debian's sources compiled here with the cross
 # compiler.
 
@@ -8,6 +8,11 @@ if(CMAKE_CROSSCOMPILING)
   set(NEWMAT_INCLUDE_DIR "${ZEP_DEPS_DIR}/include")
   if(NOT EXISTS "${NEWMAT_LIBRARY}" OR NOT EXISTS "${NEWMAT_INCLUDE_DIR}/newmat/newmat.h")
     message(FATAL_ERROR "Newmat for ${ZEP_DEPS_NAME} is missing: run scripts/setup")
+  endif()
+  set(FFI_LIBRARY "${ZEP_DEPS_DIR}/lib/libffi.a")
+  set(FFI_INCLUDE_DIR "${ZEP_DEPS_DIR}/include")
+  if(NOT EXISTS "${FFI_LIBRARY}" OR NOT EXISTS "${FFI_INCLUDE_DIR}/ffi.h")
+    message(FATAL_ERROR "libffi for ${ZEP_DEPS_NAME} is missing: run scripts/setup")
   endif()
 
   # GCC's win32 thread model has no std::mutex: a port customisation replaces GoogleTest's
@@ -41,9 +46,16 @@ else()
   find_library(NEWMAT_LIBRARY NAMES libnewmat.a newmat REQUIRED)
   find_path(NEWMAT_INCLUDE_PARENT newmat/newmat.h REQUIRED)
   set(NEWMAT_INCLUDE_DIR "${NEWMAT_INCLUDE_PARENT}")
+  find_library(FFI_LIBRARY NAMES ffi REQUIRED)
+  find_path(FFI_INCLUDE_DIR ffi.h REQUIRED)
 endif()
 
 add_library(newmat STATIC IMPORTED GLOBAL)
 set_target_properties(newmat PROPERTIES IMPORTED_LOCATION "${NEWMAT_LIBRARY}")
 # Newmat's headers include each other by bare name; ours name them <newmat/newmat.h>.
 target_include_directories(newmat SYSTEM INTERFACE "${NEWMAT_INCLUDE_DIR}" "${NEWMAT_INCLUDE_DIR}/newmat")
+
+# The stand-in Excel calls add-in functions through libffi, as their signatures are known only at run time.
+add_library(ffi UNKNOWN IMPORTED GLOBAL)
+set_target_properties(ffi PROPERTIES IMPORTED_LOCATION "${FFI_LIBRARY}")
+target_include_directories(ffi SYSTEM INTERFACE "${FFI_INCLUDE_DIR}")

@@ -1,7 +1,9 @@
 #include "AddInModule.h"
 
-#include "ArgumentRecord.h"
 #include "Coercion.h"
+#include "NativeCall.h"
+#include "TypeText.h"
+#include "TypedArgument.h"
 
 #include <filesystem>
 #include <memory>
@@ -13,64 +15,11 @@ namespace xlhost {
 
 namespace {
 
+void (*entryPoint(FARPROC procedure))() { return reinterpret_cast<void (*)()>(procedure); }
+
 template <class Function>
 Function as(FARPROC procedure) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(procedure));
-}
-
-bool isRecordCode(char code) { return code == 'P' || code == 'Q' || code == 'R' || code == 'U'; }
-bool isExcel12Code(char code) { return code == 'Q' || code == 'U'; }
-
-// One argument as it travels: a record Excel owns (in the code's layout), or a double.
-class PassedArgument {
-public:
-    PassedArgument(char code, Value value) : code_(code) {
-        if (code == 'B') {
-            number_ = value.number();
-        } else if (isExcel12Code(code)) {
-            record12_ = std::make_unique<Argument12>(std::move(value));
-        } else {
-            record4_ = std::make_unique<Argument4>(std::move(value));
-        }
-    }
-    bool isNumber() const { return code_ == 'B'; }
-    double number() const { return number_; }
-    void* record() const {
-        return record12_ ? static_cast<void*>(record12_->get()) : static_cast<void*>(record4_->get());
-    }
-    bool intact() const { return isNumber() || (record12_ ? record12_->intact() : record4_->intact()); }
-    std::string text() const {
-        std::ostringstream out;
-        if (isNumber())
-            out << Value::number(number_);
-        else
-            out << (record12_ ? record12_->value() : record4_->value());
-        return out.str();
-    }
-
-private:
-    char code_;
-    double number_ = 0.0;
-    std::unique_ptr<Argument4> record4_;
-    std::unique_ptr<Argument12> record12_;
-};
-
-// The entry point is called through a pointer typed by the argument list, pointers and doubles in
-// order, as a __stdcall function on 32-bit Windows: every list up to maxArguments is instantiated.
-template <class... Passed>
-void* invoke(FARPROC procedure, const std::vector<PassedArgument>& arguments, Passed... passed) {
-    constexpr std::size_t count = sizeof...(Passed);
-    if (count == arguments.size()) {
-        using Entry = void*(XLCALL_STDCALL*)(Passed...);
-        return as<Entry>(procedure)(passed...);
-    }
-    if constexpr (count < AddInModule::maxArguments) {
-        const PassedArgument& next = arguments[count];
-        if (next.isNumber()) return invoke(procedure, arguments, passed..., next.number());
-        return invoke(procedure, arguments, passed..., next.record());
-    } else {
-        return nullptr;  // longer lists are refused before the call
-    }
+    return reinterpret_cast<Function>(entryPoint(procedure));
 }
 
 // A value as a cell holds it: Excel shows an empty result or element as 0, a reference as its values.
@@ -95,64 +44,38 @@ Value cellValue(const Value& value, const SheetModel& sheets, WorksheetCall& cal
             const Coerced contents = coerce(value, std::nullopt, sheets);
             if (contents.code == xlretSuccess) return cellValue(contents.value, sheets, call);
             call.limitation = "the result " + describe(value) + " refers to no cells of this sheet";
-            return Value::error(xlerrValue);
+            return Value::error(uncalledCellError);
         }
         case Kind::Invalid:
             call.faults.push_back("returned a record Excel cannot read: " + describe(value));
             return Value::error(xlerrValue);
         default:
             call.limitation = "xllhost does not show a " + std::string(kindName(value.kind())) + " result";
-            return Value::error(xlerrValue);
+            return Value::error(uncalledCellError);
     }
 }
 
+// A result record as Excel reads it: copied before anything else runs, as the add-in reuses the
+// memory on its next call; then Excel's own memory (xlbitXLFree) is freed by Excel, and the add-in's
+// (xlbitDLLFree) handed back to its xlAutoFree or xlAutoFree12, called like any export.
 template <class L>
 Value resultOf(void* returned, ExcelStandIn& host, WorksheetCall& call, FARPROC autoFree) {
     using Record = typename L::Record;
     auto& record = *static_cast<Record*>(returned);
     const std::uint32_t typeWord = record.xltype;
-    // Copied before anything else runs: the add-in reuses the memory on its next call.
-    if ((typeWord & xlbitXLFree) != 0) return host.takeResult(record);  // Excel's memory, freed by Excel
+    if ((typeWord & xlbitXLFree) != 0) return host.takeResult(record);
     Value value = RecordCodec<L>::decode(record);
     if ((typeWord & xlbitDLLFree) != 0) {
         if (autoFree == nullptr)
             call.faults.push_back(std::string("marked its result for xlAutoFree, but exports no ") +
                                   (L::layout == Layout::Excel12 ? "xlAutoFree12" : "xlAutoFree"));
         else
-            as<void(XLCALL_STDCALL*)(Record*)>(autoFree)(&record);
+            callNative(entryPoint(autoFree), NativeType::Void, {{NativeType::Pointer, nativePointer(&record)}});
     }
     return value;
 }
 
-// Excel's reading of one formula argument for the code: nothing when the call cannot be made,
-// with the cell's value in `shown` (an error argument to "B", or an argument xllhost cannot pass).
-std::optional<Value> argumentValue(char code, const FormulaArgument& argument, const SheetModel& sheets,
-                                   Value& shown) {
-    if (argument.range && (code == 'R' || code == 'U')) return Value::sheetReference(*argument.range);
-    Value value = argument.literal;
-    if (argument.range) value = coerce(Value::sheetReference(*argument.range), std::nullopt, sheets).value;
-    if (code != 'B') return value;
-    if (value.kind() == Kind::Missing) return Value::number(0.0);
-    if (value.kind() == Kind::Error) {
-        shown = value;  // Excel gives the error without calling
-        return std::nullopt;
-    }
-    // A block of several cells is no number to Excel (no implicit intersection here).
-    const Coerced number = coerce(value, xltypeNum, sheets);
-    if (value.kind() == Kind::Array || number.code != xlretSuccess) {
-        shown = Value::error(xlerrValue);
-        return std::nullopt;
-    }
-    return number.value;
-}
-
 }  // namespace
-
-std::string typeCodes(const std::string& typeText) {
-    std::string codes = typeText;
-    while (!codes.empty() && std::string("!#$&").find(codes.back()) != std::string::npos) codes.pop_back();
-    return codes;
-}
 
 AddInModule::AddInModule(const std::string& path) {
     std::error_code error;
@@ -192,62 +115,66 @@ void AddInModule::close() {
 
 WorksheetCall AddInModule::call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                                 ExcelStandIn& host) {
-    WorksheetCall call{Value::error(xlerrValue), {}, {}, registration.procedure()};
-    const std::string codes = typeCodes(registration.typeText());
-    for (std::size_t i = 0; i < codes.size(); ++i)
-        if (!isRecordCode(codes[i]) && (i == 0 || codes[i] != 'B')) {
-            call.limitation = "xllhost calls functions of the type codes P, Q, R, U (and B for arguments) only, not " +
-                              registration.typeText();
+    WorksheetCall call{Value::error(uncalledCellError), {}, {}, registration.procedure()};
+    const ParsedTypeText parsed = parseTypeText(registration.typeText());
+    if (!parsed.typeText) {  // Excel accepted it, so it reads: a registry that disagrees is xllhost's fault
+        call.limitation = "xllhost cannot read the type text " + registration.typeText() + ": " + parsed.problem;
+        return call;
+    }
+    const TypeText& type = *parsed.typeText;
+    for (const TypeCode& code : type.arguments)
+        if (code.letter == 'X') {
+            call.limitation = "xllhost does not call asynchronous functions (type code X): " + registration.typeText();
             return call;
         }
-    if (codes.empty()) return call;  // a registration Excel accepted always has a result code
-    const std::size_t count = codes.size() - 1;
-    if (count > maxArguments) {
-        call.limitation = "xllhost calls functions of up to " + std::to_string(maxArguments) + " arguments only";
-        return call;
-    }
-    std::vector<PassedArgument> passed;
-    try {
-        for (std::size_t i = 0; i < count; ++i) {
-            const FormulaArgument given = i < arguments.size() ? arguments[i] : FormulaArgument{};
-            const auto value = argumentValue(codes[i + 1], given, host.sheets(), call.shown);
-            if (!value) {
-                call.trace += " not called: argument " + std::to_string(i + 1) + " gives " + describe(call.shown);
-                return call;
-            }
-            passed.emplace_back(codes[i + 1], *value);
+    std::vector<std::unique_ptr<TypedArgument>> passed;
+    for (std::size_t i = 0; i < type.arguments.size(); ++i) {
+        const FormulaArgument given = i < arguments.size() ? arguments[i] : FormulaArgument{};
+        NotPassed notPassed;
+        passed.push_back(TypedArgument::make(type.arguments[i], int(i + 1), given, host.sheets(), notPassed));
+        if (!passed.back()) {
+            call.shown = notPassed.shown;
+            call.limitation = notPassed.limitation;
+            call.trace += " not called: argument " + std::to_string(i + 1) + " gives " + describe(call.shown);
+            return call;
         }
-    } catch (const std::exception& tooLarge) {  // a value the layout cannot carry, a range beyond memory
-        call.limitation = std::string("the arguments cannot be passed: ") + tooLarge.what();
-        return call;
     }
-    void* returned = nullptr;
+    std::vector<NativeArgument> natives;
+    for (const auto& argument : passed) argument->appendTo(natives);
+    NativeValue returned{};
     try {
-        returned = invoke(procedure(registration.procedure()), passed);
+        returned = callNative(entryPoint(procedure(registration.procedure())), resultType(type), natives);
+    } catch (const std::invalid_argument& cannotCall) {
+        call.limitation = cannotCall.what();
+        return call;
     } catch (...) {
         call.faults.push_back("let an exception out of " + registration.procedure());
+        call.shown = Value::error(xlerrValue);
         return call;
     }
-    const bool excel12 = isExcel12Code(codes[0]);
-    if (returned == nullptr) {
-        call.shown = Value::error(xlerrNum);
+    std::string fault;
+    std::optional<Value> result;
+    if (type.inPlaceArgument != 0) {
+        result = passed[std::size_t(type.inPlaceArgument) - 1]->current(fault);
+    } else if (!isRecordCode(type.result)) {
+        result = readResult(type.result, returned, fault);
+    } else if (returned.pointer == nullptr) {
+        result = Value::error(xlerrNum);  // as in Excel
+    } else if (type.result.letter == 'Q' || type.result.letter == 'U') {
+        result = resultOf<Layout12>(returned.pointer, host, call, procedure("xlAutoFree12"));
     } else {
-        const FARPROC autoFree = procedure(excel12 ? "xlAutoFree12" : "xlAutoFree");
-        const Value result = excel12 ? resultOf<Layout12>(returned, host, call, autoFree)
-                                     : resultOf<Layout4>(returned, host, call, autoFree);
-        call.shown = cellValue(result, host.sheets(), call);
+        result = resultOf<Layout4>(returned.pointer, host, call, procedure("xlAutoFree"));
     }
+    if (!result) call.faults.push_back(fault);
+    call.shown = result ? cellValue(*result, host.sheets(), call) : Value::error(xlerrValue);
     for (std::size_t i = 0; i < passed.size(); ++i)
-        if (!passed[i].intact()) call.faults.push_back("wrote into its argument " + std::to_string(i + 1) + ", which is Excel's");
+        if (int(i + 1) != type.inPlaceArgument && !passed[i]->intact())
+            call.faults.push_back("wrote into its argument " + std::to_string(i + 1) + ", which is Excel's");
     if (!tracing_) return call;
     std::ostringstream trace;
     trace << registration.procedure() << " [" << registration.typeText() << "](";
-    for (std::size_t i = 0; i < passed.size(); ++i) trace << (i > 0 ? ", " : "") << passed[i].text();
-    trace << ") -> ";
-    if (returned == nullptr)
-        trace << "null";
-    else
-        trace << call.shown;
+    for (std::size_t i = 0; i < passed.size(); ++i) trace << (i > 0 ? ", " : "") << passed[i]->passed();
+    trace << ") -> " << call.shown;
     call.trace = trace.str();
     return call;
 }
@@ -259,15 +186,19 @@ std::optional<WorksheetCall> AddInModule::addInManagerInfo(ExcelStandIn& host) {
     const FARPROC entry = procedure(name);
     if (entry == nullptr) return std::nullopt;
     WorksheetCall call{Value::error(xlerrValue), {}, {}, name + "(1)"};
-    const PassedArgument action(excel12 ? 'Q' : 'P', Value::number(1.0));
+    NotPassed notPassed;
+    const auto action = TypedArgument::make(TypeCode{excel12 ? 'Q' : 'P'}, 1, FormulaArgument{std::nullopt, Value::number(1.0)},
+                                            host.sheets(), notPassed);
+    std::vector<NativeArgument> natives;
+    action->appendTo(natives);
     void* returned = nullptr;
     try {
-        returned = as<void*(XLCALL_STDCALL*)(void*)>(entry)(action.record());
+        returned = callNative(entryPoint(entry), NativeType::Pointer, natives).pointer;
     } catch (...) {
         call.faults.push_back("let an exception out of " + name);
         return call;
     }
-    if (!action.intact()) call.faults.push_back("wrote into the action argument of " + name + ", which is Excel's");
+    if (!action->intact()) call.faults.push_back("wrote into the action argument of " + name + ", which is Excel's");
     if (returned == nullptr) {
         call.shown = Value::error(xlerrNum);
         return call;

@@ -18,10 +18,6 @@
 
 namespace xlhost {
 
-// The type codes of a registration's type text, result first, without the marks after them
-// (volatile, macro-sheet, thread-safe) that change nothing for one call at a time.
-std::string typeCodes(const std::string& typeText);
-
 // The module cannot be used at all: no such file, not loadable, no xlAutoOpen.
 class AddInLoadError : public std::runtime_error {
 public:
@@ -32,15 +28,12 @@ public:
 struct WorksheetCall {
     Value shown;                      // what the formula's cell gets
     std::vector<std::string> faults;  // what the add-in did that Excel would not forgive
-    std::string limitation;           // what xllhost cannot pass or read (the cell shows #VALUE!)
+    std::string limitation;           // what xllhost cannot pass or read (the cell shows #XLLHOST!)
     std::string trace;                // procedure, passed values and result, while tracing
 };
 
 class AddInModule {
 public:
-    // The functions with at most this many arguments can be called.
-    static constexpr std::size_t maxArguments = 4;
-
     explicit AddInModule(const std::string& path);
     ~AddInModule();
     AddInModule(const AddInModule&) = delete;
@@ -58,9 +51,11 @@ public:
     // xlAutoClose, when the add-in has one.
     void close();
 
-    // Calls the registered function as Excel does: each argument in the form the registration's
-    // type text asks for ("P"/"Q" values, "R"/"U" references on the active sheet, "B" doubles);
-    // missing arguments as Excel passes them. A null result shows #NUM!, as in Excel.
+    // Calls the registered function as Excel does: each argument in the form its type code asks for
+    // (see TypedArgument), missing arguments as Excel passes them, the result read for its code or
+    // from the argument it names; a null pointer result shows #NUM!, as in Excel. The marks after
+    // the codes (volatile, macro-sheet equivalent, thread-safe, cluster-safe) change nothing for one
+    // call at a time.
     WorksheetCall call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                        ExcelStandIn& host);
 

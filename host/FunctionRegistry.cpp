@@ -1,8 +1,9 @@
 #include "FunctionRegistry.h"
 
+#include "TypeText.h"
+
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 namespace xlhost {
 
@@ -38,40 +39,9 @@ std::optional<double> Registration::macroType() const {
 }
 
 std::optional<std::string> typeTextProblem(const std::string& typeText, int majorVersion) {
-    const char* const classicCodes = "ABCDEFGHIJKLMNOPR";
-    const char* const excel12Codes = "QUX";
-    std::size_t codes = 0;
-    bool inModifiers = false;
-    for (std::size_t i = 0; i < typeText.size(); ++i) {
-        const char c = typeText[i];
-        const bool isModifier = c == '!' || c == '#' || c == '$' || c == '&';
-        if (isModifier) {
-            if ((c == '$' && majorVersion < 12) || (c == '&' && majorVersion < 14))
-                return std::string("'") + c + "' needs a newer Excel";
-            inModifiers = true;
-            continue;
-        }
-        if (inModifiers) return std::string("type code '") + c + "' after a modifier";
-        if (c == '%') {
-            if (i == 0 || std::strchr("CDFG", typeText[i - 1]) == nullptr) return std::string("'%' after no text code");
-            if (majorVersion < 12) return std::string("'%' needs Excel 12 or newer");
-            continue;
-        }
-        if (i == 0 && c >= '1' && c <= '9') {  // in-place result: the argument it names
-            ++codes;
-            continue;
-        }
-        if (c != '\0' && std::strchr(excel12Codes, c) != nullptr) {
-            if (majorVersion < 12) return std::string("type code '") + c + "' needs Excel 12 or newer";
-        } else if (c == '\0' || std::strchr(classicCodes, c) == nullptr) {
-            return std::string("unknown type code '") + c + "'";
-        }
-        ++codes;
-    }
-    if (codes == 0) return std::string("no return type");
-    const std::size_t maxArguments = majorVersion >= 12 ? 255 : 30;
-    if (codes - 1 > maxArguments) return std::string("too many arguments");
-    return std::nullopt;
+    const ParsedTypeText parsed = parseTypeText(typeText);
+    if (!parsed.typeText) return parsed.problem;
+    return versionProblem(*parsed.typeText, majorVersion);
 }
 
 std::string FunctionRegistry::rejectionOf(const Registration& registration, const Rules& rules) const {

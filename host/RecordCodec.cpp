@@ -14,9 +14,10 @@ std::string hex(std::uint64_t number) {
     return text.str();
 }
 
+// Excel reads integer elements too, as numbers: Microsoft's own xlAutoFree example returns them.
 bool allowedInArray(Kind kind) {
     return kind == Kind::Number || kind == Kind::Text || kind == Kind::Boolean || kind == Kind::Error ||
-           kind == Kind::Nil;
+           kind == Kind::Integer || kind == Kind::Nil;
 }
 
 template <class L>
@@ -175,10 +176,10 @@ std::optional<std::size_t> RecordCodec<L>::blockSize(const Value& value, std::st
 
 template <class L>
 std::optional<std::size_t> RecordCodec<L>::elementBlockSize(const Value& element, std::string* problem) {
-    // Integers and missing values may be built into arrays, so that tests can hand the add-in
-    // arrays that Excel itself would not make; nested arrays and references cannot be laid out.
+    // Missing values may be built into arrays, so that tests can hand the add-in arrays that Excel
+    // itself would not make; nested arrays and references cannot be laid out.
     const Kind kind = element.kind();
-    if (!allowedInArray(kind) && kind != Kind::Integer && kind != Kind::Missing) {
+    if (!allowedInArray(kind) && kind != Kind::Missing) {
         if (problem != nullptr) *problem = std::string("an array cannot hold a ") + kindName(kind);
         return std::nullopt;
     }

@@ -62,7 +62,7 @@ public:
     using Record = typename L::Record;
 
     // Reads any record; what breaks the layout's rules becomes an invalid value (never a crash on
-    // a null pointer). Arrays may hold numbers, texts, booleans, errors and nils only.
+    // a null pointer). Arrays may hold numbers, texts, booleans, errors, integers and nils only.
     static Value decode(const Record& record);
 
     // The bytes the value needs outside its record (0 for none), or nothing when the value cannot

@@ -255,11 +255,12 @@ std::string errorName(int code) {
         case xlerrNum: return "#NUM!";
         case xlerrNA: return "#N/A";
         case xlerrGettingData: return "#GETTING_DATA";
+        case uncalledCellError: return "#XLLHOST!";
         default: return "#ERR" + std::to_string(code);
     }
 }
 
-bool isExcelErrorCode(int code) { return errorName(code).compare(0, 4, "#ERR") != 0; }
+bool isExcelErrorCode(int code) { return code != uncalledCellError && errorName(code).compare(0, 4, "#ERR") != 0; }
 
 std::string functionName(int function) {
     switch (function) {

@@ -103,6 +103,10 @@ private:
     std::shared_ptr<const Payload> payload_;
 };
 
+// No Excel error: what the cell of a formula shows when xllhost could not call its function or
+// show its result (#XLLHOST!). Records never carry it; a formula that reads such a cell is not called.
+constexpr int uncalledCellError = -1;
+
 // Readable forms for failure messages and the host's reports: 2.5, "abc", TRUE, #N/A, int 12,
 // {1, 2; 3, 4}, Ref(sheet 0x...: R1C1:R2C2), <missing>, <nil>, <invalid type 0x...: why>.
 std::ostream& operator<<(std::ostream& out, const Value& value);

@@ -5,6 +5,7 @@
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
+#include "TypeText.h"
 
 #ifndef _WIN32
 #include "PlatformControl.h"
@@ -44,8 +45,39 @@ Formulas run top to bottom and see the lines above them; array results spill fro
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
 Control characters in result texts show as \xNN.
 
+Functions are called as Excel calls them, each argument in the form its registration's type text
+asks for, up to 255 arguments (30 before Excel 12):
+  by value  by pointer
+  A         L      boolean as a short: 1 for any non-zero value, TRUE or "TRUE"
+  B         E      double
+  H                unsigned 16-bit integer   the fraction is dropped; out of the type's
+  I         M      signed 16-bit integer     range the cell shows #NUM! and the function
+  J         N      signed 32-bit integer     is not called
+            C F    byte text ending in a zero byte   at most 255 bytes (longer texts are cut),
+            D G    byte text, its count first        units beyond Latin-1 become '?'
+            C% F%  the same in 16-bit units (up to 32767); F, G, F% and G% get a buffer of
+            D% G%  the longest text's size, which the function may change
+            K K%   FP / FP12 array of doubles, row after row (FP: up to 65535 rows)
+            O O%   three arguments: the row count, the column count, the elements row after row
+            P Q    XLOPER / XLOPER12 values (a range's cell values)
+            R U    the same, or a reference
+Numbers, texts and array elements convert as in Excel ("12" is 12, a blank cell 0 or an empty
+text); an omitted argument is 0, FALSE or an empty text (a missing value for P Q R U, #VALUE! for
+K and O). An error for any code but P Q R U, or a block of cells for a single value (#VALUE!), is
+shown without calling.
+Results take the same codes (not O), or a digit 1-9: the function returns nothing and that
+argument, as the function left it, is the result. Marks after the codes: ! volatile, # macro-sheet
+equivalent, $ thread-safe (Excel 12), & cluster-safe (Excel 14). Result records marked
+xlbitXLFree are freed by Excel, those marked xlbitDLLFree handed to the add-in's xlAutoFree or
+xlAutoFree12. Asynchronous functions (X) are not called.
+
+#XLLHOST! marks a cell xllhost could not compute (it cannot pass an argument, call the function or
+show its result; so does a formula reading such a cell); the reason goes to standard error. It is
+no Excel value: the add-in is not at fault.
+
 Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules; 2 bad input
-(arguments, sheet, CSV or add-in file), reported as FILE:LINE: message.
+(arguments, sheet, CSV or add-in file), reported as FILE:LINE: message; 3 some cell shows
+#XLLHOST! (and the add-in broke no rule).
 )";
 
 namespace {
@@ -194,13 +226,17 @@ public:
         for (const std::string& fault : info->faults) faults_.push_back(info->trace + " " + fault);
         return cellText(info->shown, false);
     }
+
+    // Formulas xllhost could not call or whose result it could not show.
+    std::size_t uncalledCells() const { return uncalledCells_; }
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
     Value call(const SheetFile& sheet, const SheetEntry& formula) {
         const Registration* registration = registeredFunction(host_.registry(), formula.function);
         if (registration == nullptr) return Value::error(xlerrName);
-        const std::size_t parameters = typeCodes(registration->typeText()).size() - 1;
+        const auto typeText = parseTypeText(registration->typeText()).typeText;
+        const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
         if (formula.arguments.size() > parameters)
             throw SheetError(sheet.path, formula.line, formula.function + " takes " + std::to_string(parameters) +
                                                            (parameters == 1 ? " argument, not " : " arguments, not ") +
@@ -209,7 +245,11 @@ private:
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
         if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << '\n';
         showStatus();
-        if (!call.limitation.empty()) err_ << "xllhost: " << where << call.limitation << '\n';
+        if (!call.limitation.empty()) {
+            err_ << "xllhost: " << where << formula.function << " gives " << cellText(call.shown, false) << ": "
+                 << call.limitation << '\n';
+            ++uncalledCells_;
+        }
         for (const std::string& fault : call.faults) faults_.push_back(where + formula.function + " " + fault);
         return call.shown;
     }
@@ -227,6 +267,7 @@ private:
     DiagnosticCapture capture_;
     AddInModule addIn_;
     std::vector<std::string> faults_;
+    std::size_t uncalledCells_ = 0;
     std::size_t statusShown_ = 0;
 };
 
@@ -254,7 +295,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
         printCsv(out, *evaluated, session.sheets());
     else
         printFormulaResults(out, *evaluated, options.fullPrecision);
-    return clean ? xllhostSucceeded : xllhostAddInFaults;
+    if (!clean) return xllhostAddInFaults;
+    return session.uncalledCells() == 0 ? xllhostSucceeded : xllhostUncalledCells;
 }
 
 }  // namespace
