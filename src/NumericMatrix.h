@@ -1,5 +1,5 @@
-#ifndef ADDIN_NUMERICMATRIX_H
-#define ADDIN_NUMERICMATRIX_H
+#ifndef SRC_NUMERICMATRIX_H
+#define SRC_NUMERICMATRIX_H
 
 #include <cstdint>
 #include <vector>
