@@ -1,7 +1,6 @@
 # Building and testing an add-in on the framework; part of the zep package, and used here for
 # MatrixFunctions.
 include_guard(GLOBAL)
-set(ZEP_CMAKE_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # zep_add_xll(<target> SOURCES <file>... [LIBRARIES <library>...] [OUTPUT_NAME <name>]
 #             [WIN64_OUTPUT_NAME <name>] [RESOURCES <file.rc>...])
@@ -46,8 +45,8 @@ function(zep_add_xll target)
       target_sources(${target} PRIVATE ${ARG_RESOURCES})
     endif()
   else()
-    target_link_options(${target} PRIVATE "LINKER:--version-script=${ZEP_CMAKE_DIR}/XllSymbols.map")
-    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${ZEP_CMAKE_DIR}/XllSymbols.map)
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${CMAKE_CURRENT_FUNCTION_LIST_DIR}/XllSymbols.map")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/XllSymbols.map)
   endif()
 endfunction()
 
@@ -73,5 +72,5 @@ function(zep_add_sheet_test name)
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} "-DXLLHOST=$<TARGET_FILE:zep::xllhost>" "-DEMULATOR=${emulator}"
             "-DXLL=$<TARGET_FILE:${ARG_XLL}>" "-DSHEET=${ARG_SHEET}" "-DEXPECTED=${ARG_EXPECTED}"
-            "-DEXCEL=${versions}" -P ${ZEP_CMAKE_DIR}/CheckSheet.cmake)
+            "-DEXCEL=${versions}" -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckSheet.cmake)
 endfunction()

@@ -49,7 +49,7 @@ struct IntegerArgument : NumberKind {
     static int Read(double number, const char*) { return WorksheetInteger(number); }
 };
 
-// Every cell a number; an omitted or empty argument gives a 0 x 0 matrix.
+// Every cell a number; an omitted argument gives a 0 x 0 matrix, an empty or text cell fails.
 struct MatrixArgument : RecordKind {
     using Value = NumericMatrix;
     static NumericMatrix Read(void* record, const char* name);
