@@ -195,6 +195,10 @@ TYPED_TEST_SUITE(BadInput, Layouts, xltest::LayoutNames);
 TYPED_TEST(BadInput, CoversEveryFunctionTheAddInRegistered) {
     EXPECT_EQ(std::vector<std::string>{}, this->functions.uncovered);
     EXPECT_FALSE(this->functions.covered.empty());
+    // Registered for this layout's records, which the calls below pass.
+    const std::string oper = TypeParam::layout == xlhost::Layout::Excel12 ? "Q" : "P";
+    for (const xlhost::Registration& registration : this->host->registry().registrations())
+        EXPECT_EQ(oper, registration.typeText().substr(0, 1)) << registration.procedure();
 }
 
 TYPED_TEST(BadInput, EveryEntryPointTakesEveryKindOfArgument) {

@@ -1,7 +1,7 @@
-// One worksheet call per input, through the stand-in Excel: the add-in module is opened under a
-// fresh Excel, and the input picks one of the functions it registered, fills some cells, and
-// gives the argument records and the number. The record layout is the program's
-// (FUZZ_EXCEL_VERSION), as one process can serve only one layout after the other.
+// One worksheet call per input, through the stand-in Excel: the input picks one of the functions
+// the add-in module registered, fills some cells of a fresh Excel, and gives the argument records
+// and the number. The record layout is the program's (FUZZ_EXCEL_VERSION), as one process can
+// serve only one layout after the other.
 // Any call that returns a record Excel cannot read, keeps or misfrees Excel memory, or writes
 // to an argument aborts with what went wrong; the sanitizers catch the rest.
 #include "WorksheetCallCheck.h"
@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -141,24 +143,40 @@ Value Argument(ByteReader& in, SheetId sheet) {
     std::abort();
 }
 
-worksheetcheck::AddIn& TheAddIn() {
-    static worksheetcheck::AddIn addIn(MATRIXFUNCTIONS_FILE);
-    return addIn;
+// The add-in, opened once for the process under the first input's Excel: what it registered there
+// is what the inputs pick from. Registering anew for every input would cost two thirds of the run.
+const worksheetcheck::RegisteredFunctions& Functions(worksheetcheck::AddIn& addIn, xlhost::ExcelStandIn& host) {
+    static const worksheetcheck::RegisteredFunctions functions = [&] {
+        if (addIn.open() != 1) {
+            std::ostringstream faults;
+            faults << host.faults();
+            Fail("the add-in did not open:\n" + faults.str());
+        }
+        worksheetcheck::RegisteredFunctions registered = addIn.registered(host);
+        if (registered.covered.empty() || !registered.uncovered.empty())
+            Fail("the add-in registered no function, or one the fuzzer cannot call: " +
+                 (registered.uncovered.empty() ? std::string() : registered.uncovered.front()));
+        return registered;
+    }();
+    return functions;
 }
 
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // xlAutoClose writes a diagnostic line for every input; only the add-in writes to std::cerr.
+    std::cerr.rdbuf(nullptr);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static worksheetcheck::AddIn addIn(MATRIXFUNCTIONS_FILE);
     ByteReader in(data, size);
     const std::uint8_t pick = in.Byte();
     const std::uint8_t flags = in.Byte();
 
     xlhost::ExcelStandIn host(xltest::VersionText<L>());
-    if (TheAddIn().open() != 1) Fail("the add-in did not open:\n" + host.faults());
-    const worksheetcheck::RegisteredFunctions functions = TheAddIn().registered(host);
-    if (functions.covered.empty() || !functions.uncovered.empty())
-        Fail("the add-in registered no function, or one the fuzzer cannot call: " +
-             (functions.uncovered.empty() ? std::string() : functions.uncovered.front()));
+    const worksheetcheck::RegisteredFunctions& functions = Functions(addIn, host);
     const worksheetcheck::EntryPoint& entry = functions.covered[pick % functions.covered.size()];
     const SheetId sheet = host.sheets().activeSheet();
     for (int cells = in.Byte() % 16; cells > 0; --cells) {
@@ -183,7 +201,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const void* result = entry.call(passed, number);
     const std::string problems = worksheetcheck::CallProblems<L>(host, result, arguments);
-    TheAddIn().close();
+    // Closing drops the add-in's connection to this Excel: the next input's call connects afresh
+    // to its own, and finds all temporary memory given back.
+    addIn.close();
     if (!problems.empty()) {
         std::string call = entry.name + "(";
         for (const auto* argument : arguments) call += describe(argument->value()) + ", ";
