@@ -22,31 +22,36 @@
 #include "XlCallFrame.h"
 #include "XlExport.h"
 
-#define ZEP_WORKSHEET_FUNCTION(exportedName, worksheetName, help, category, ...)                                   \
-    static ::zep::WorksheetResult exportedName##_zepBody(ZEP_PP_MAP(ZEP_PP_BODY_PARAMETER, __VA_ARGS__));        \
-    extern "C" ZEP_EXPORT void* XLCALL_STDCALL exportedName(ZEP_PP_MAP(ZEP_PP_ENTRY_PARAMETER, __VA_ARGS__)) {    \
-        return ::zep::CallWorksheetFunction(&exportedName##_zepBody, ZEP_PP_MAP(ZEP_PP_PENDING, __VA_ARGS__));    \
-    }                                                                                                              \
-    static const ::zep::ArgumentSpec exportedName##_zepArguments[] = {ZEP_PP_MAP(ZEP_PP_SPEC, __VA_ARGS__)};      \
-    static const ::zep::FunctionRegistrar exportedName##_zepRegistrar(                                             \
-        #exportedName, worksheetName, help, category, exportedName##_zepArguments,                                 \
-        static_cast<int>(sizeof exportedName##_zepArguments / sizeof exportedName##_zepArguments[0]), false,       \
-        false, "");                                                                                                \
+#define ZEP_WORKSHEET_FUNCTION(exportedName, worksheetName, help, category, ...)                                    \
+    static ::zep::WorksheetResult exportedName##_zepBody(ZEP_PP_MAP(ZEP_PP_BODY_PARAMETER, __VA_ARGS__));           \
+    extern "C" ZEP_EXPORT void* XLCALL_STDCALL exportedName(ZEP_PP_MAP(ZEP_PP_ENTRY_PARAMETER, __VA_ARGS__)) {      \
+        return ::zep::CallWorksheetFunction(&exportedName##_zepBody, ZEP_PP_MAP(ZEP_PP_PENDING, __VA_ARGS__));      \
+    }                                                                                                               \
+    static const ::zep::ArgumentSpec exportedName##_zepArguments[] = {ZEP_PP_MAP(ZEP_PP_SPEC, __VA_ARGS__)};        \
+    static const ::zep::FunctionRegistrar exportedName##_zepRegistrar(                                              \
+        #exportedName, worksheetName, help, category, exportedName##_zepArguments,                                  \
+        static_cast<int>(sizeof exportedName##_zepArguments / sizeof exportedName##_zepArguments[0]), false, false, \
+        "");                                                                                                        \
     static ::zep::WorksheetResult exportedName##_zepBody(ZEP_PP_MAP(ZEP_PP_BODY_PARAMETER, __VA_ARGS__))
 
 // What each (kind, name, help) becomes in the pieces above.
+// clang-format off
 #define ZEP_PP_BODY_PARAMETER(kind, name, help) kind::Value name
 #define ZEP_PP_ENTRY_PARAMETER(kind, name, help) kind::Raw name
 #define ZEP_PP_PENDING(kind, name, help) ::zep::PendingArgument<kind>{name, #name}
 #define ZEP_PP_SPEC(kind, name, help) {#name, help, kind::typeTag}
+// clang-format on
 
 // ZEP_PP_MAP(f, (a...), (b...)) is f(a...), f(b...), for up to 20 parenthesised lists.
 #define ZEP_PP_MAP(f, ...) ZEP_PP_CONCAT(ZEP_PP_MAP_, ZEP_PP_COUNT(__VA_ARGS__))(f, __VA_ARGS__)
 #define ZEP_PP_APPLY(f, arguments) f arguments
 #define ZEP_PP_CONCAT(a, b) ZEP_PP_CONCAT_(a, b)
 #define ZEP_PP_CONCAT_(a, b) a##b
-#define ZEP_PP_COUNT(...) ZEP_PP_COUNT_(__VA_ARGS__, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0)
-#define ZEP_PP_COUNT_(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, _13, _14, _15, _16, _17, _18, _19, _20, count, ...) count
+#define ZEP_PP_COUNT(...) \
+    ZEP_PP_COUNT_(__VA_ARGS__, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0)
+#define ZEP_PP_COUNT_(_1, _2, _3, _4, _5, _6, _7, _8, _9, _10, _11, _12, _13, _14, _15, _16, _17, _18, _19, _20, \
+                      count, ...)                                                                                \
+    count
 #define ZEP_PP_MAP_1(f, x) ZEP_PP_APPLY(f, x)
 #define ZEP_PP_MAP_2(f, x, ...) ZEP_PP_APPLY(f, x), ZEP_PP_MAP_1(f, __VA_ARGS__)
 #define ZEP_PP_MAP_3(f, x, ...) ZEP_PP_APPLY(f, x), ZEP_PP_MAP_2(f, __VA_ARGS__)

@@ -126,9 +126,8 @@ TYPED_TEST(WorksheetFunction, BodiesGetConvertedArgumentsAndReturnCellValues) {
         this->Arg(Value::array(2, 2, {Value::number(1), Value::number(2), Value::number(3), Value::number(4)})),
         this->Arg(Value::array(1, 2, {Value::number(10), Value::number(1)}))));
     EXPECT_EQ(Value::array(2, 1, {Value::number(12), Value::number(34)}), sums);
-    EXPECT_EQ(Value::boolean(true),
-              this->Result(xlzt_Kinds(this->Arg(Value::number(1)), this->Arg(Value::text("x")),
-                                      this->Arg(Value::number(3)))));
+    EXPECT_EQ(Value::boolean(true), this->Result(xlzt_Kinds(this->Arg(Value::number(1)), this->Arg(Value::text("x")),
+                                                            this->Arg(Value::number(3)))));
     EXPECT_EQ(Value::error(xlerrNA), this->Result(xlzt_Kinds(this->Arg(Value::number(1)), this->Arg(Value::nil()),
                                                              this->Arg(Value::missing()))));
 }

@@ -10,20 +10,25 @@ namespace zep {
 
 int WorksheetInteger(double number) {
     // Both bounds are exact doubles; the open interval keeps INT_MIN out, and NaN fails both tests.
-    if (!(number > -2147483648.0 && number < 2147483648.0))
-        return 0;
+    if (!(number > -2147483648.0 && number < 2147483648.0)) return 0;
     return static_cast<int>(number);
 }
 
-NumericMatrix MatrixArgument::Read(void* record, const char* name) { return XlfOper(record).ReadMatrix(name); }
+NumericMatrix MatrixArgument::Read(void* record, const char* name) {
+    return XlfOper(record).ReadMatrix(name);
+}
 
 NumericVector VectorArgument::Read(void* record, const char* name) {
     return XlfOper(record).ReadArray(name, VectorOnly);
 }
 
-std::string TextArgument::Read(void* record, const char* name) { return XlfOper(record).ReadCString(name); }
+std::string TextArgument::Read(void* record, const char* name) {
+    return XlfOper(record).ReadCString(name);
+}
 
-CellMatrix CellsArgument::Read(void* record, const char* name) { return XlfOper(record).ReadCellMatrix(name); }
+CellMatrix CellsArgument::Read(void* record, const char* name) {
+    return XlfOper(record).ReadCellMatrix(name);
+}
 
 WorksheetResult::WorksheetResult(bool value) : WorksheetResult(XlfOper(value)) {}
 

@@ -120,8 +120,7 @@ void* RunWorksheetCall(Body body) noexcept {
         const XlfExcel::TempLockHold lock(excel);
         excel.ReleaseTemp(false);
         try {
-            if (excel.InFunctionWizard())
-                return XlfOper(true).Pointer();
+            if (excel.InFunctionWizard()) return XlfOper(true).Pointer();
             return body();
         } catch (...) {
             return FailureRecord();
@@ -142,7 +141,8 @@ struct PendingArgument {
 // One worksheet call of a function body: each argument's Read() gives the body's parameter; the
 // braced list runs the conversions left to right, so the first bad argument is the one reported.
 template <class... Parameters, class... Kinds>
-void* CallWorksheetFunction(WorksheetResult (*body)(Parameters...), const PendingArgument<Kinds>&... arguments) noexcept {
+void* CallWorksheetFunction(WorksheetResult (*body)(Parameters...),
+                            const PendingArgument<Kinds>&... arguments) noexcept {
     static_assert(sizeof...(Parameters) == sizeof...(Kinds), "one argument per parameter");
     return RunWorksheetCall([&] {
         std::tuple<typename Kinds::Value...> converted{arguments.Read()...};

@@ -40,7 +40,9 @@ void* CallWith(const EntryPoint& entry, const std::vector<void*>& records, std::
     throw std::logic_error(entry.name + " takes more parameters than a call can be made with");
 }
 
-bool IsRecordCode(char code) { return code == 'P' || code == 'Q'; }
+bool IsRecordCode(char code) {
+    return code == 'P' || code == 'Q';
+}
 
 }  // namespace
 
