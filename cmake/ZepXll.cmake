@@ -10,7 +10,8 @@ include_guard(GLOBAL)
 # both files can ship side by side). What Excel needs comes from the sources themselves:
 # - every function marked ZEP_EXPORT (ZEP_WORKSHEET_FUNCTION marks its entry point; the framework
 #   marks xlAutoOpen and xlAutoClose) is exported under its plain name: no .def file, no "@bytes"
-#   of 32-bit __stdcall names (--kill-at), no version script;
+#   of 32-bit __stdcall names (--kill-at), no version script. Worksheet functions belong in SOURCES
+#   or object libraries: from a static library the linker would drop them, as nothing calls them;
 # - on Windows the C and C++ runtimes are linked in, so the file loads with nothing beside it, and
 #   RESOURCES (a version resource, say) are compiled in;
 # - elsewhere it is the module the stand-in Excel and xllhost load, showing nothing but its

@@ -18,7 +18,7 @@ ZEP_EXPORT int XLCALL_STDCALL xlAutoClose();
 namespace zep {
 
 // The library's one debugger stream buffer, built on first use. The pending list builds it right
-// after itself, so it is built at load, after the first registrar, and destroyed before the list.
+// after itself, so it is built at load, with the first registrar, and destroyed before the list.
 Win32StreamBuf& DebuggerStreamBuffer();
 
 }  // namespace zep
