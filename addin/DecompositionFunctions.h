@@ -1,7 +1,7 @@
 #ifndef ADDIN_DECOMPOSITIONFUNCTIONS_H
 #define ADDIN_DECOMPOSITIONFUNCTIONS_H
 
-#include "NumericMatrix.h"
+#include <zep/NumericMatrix.h>
 
 // One factor of a matrix decomposition, computed by Newmat. An invalid param or shape throws
 // its message as a const char*; Newmat's own errors propagate unchanged. A matrix without

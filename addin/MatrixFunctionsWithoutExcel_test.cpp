@@ -1,7 +1,8 @@
 // The add-in loaded by a program that has no XLCALL32 beside it: the host connection cannot be
 // set up, and neither open nor close may throw into their caller.
 #include "WinApi.h"
-#include "XlCall.h"
+
+#include <zep/XlCall.h>
 
 #ifndef _WIN32
 #include "PlatformControl.h"

@@ -1,7 +1,7 @@
 #ifndef ADDIN_NEWMATCOPY_H
 #define ADDIN_NEWMATCOPY_H
 
-#include "NumericMatrix.h"
+#include <zep/NumericMatrix.h>
 
 #include <newmat/newmat.h>
 

@@ -1,7 +1,7 @@
 #ifndef ADDIN_ROWCOLUMNFUNCTIONS_H
 #define ADDIN_ROWCOLUMNFUNCTIONS_H
 
-#include "NumericMatrix.h"
+#include <zep/NumericMatrix.h>
 
 // One row (1 x columns) or one column (rows x 1) of a matrix, n counted from 1. Any n outside
 // the matrix ends in Newmat's submatrix-dimension error; nothing outside the matrix is read.

@@ -1,7 +1,7 @@
 #ifndef ADDIN_SORTFUNCTIONS_H
 #define ADDIN_SORTFUNCTIONS_H
 
-#include "NumericMatrix.h"
+#include <zep/NumericMatrix.h>
 
 // The elements sorted ascending (param 1) or descending (param 2); any other param throws
 // "Invalid value of param".

@@ -1,7 +1,7 @@
 #ifndef ADDIN_SQUAREMATRIXFUNCTIONS_H
 #define ADDIN_SQUAREMATRIXFUNCTIONS_H
 
-#include "NumericMatrix.h"
+#include <zep/NumericMatrix.h>
 
 // The square-matrix worksheet functions. A failed argument check throws its message as a
 // const char*; Newmat's own errors (singular, not positive definite, ...) propagate unchanged.

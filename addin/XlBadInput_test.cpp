@@ -1,9 +1,9 @@
-// Every entry point called with every kind of argument Excel can pass, and some it never does,
-// in both record layouts: each call must hand back a record Excel can read, and leave Excel's
-// memory and the arguments as they were. What the results say is the end-to-end tests' business.
+// Every function the add-in registers, called with every kind of argument Excel can pass, and
+// some it never does, in both record layouts: each call must hand back a record Excel can read,
+// and leave Excel's memory and the arguments as they were. The add-in is the module Excel loads,
+// opened under the stand-in Excel; the functions are what it registered there, so a new one is
+// covered without a word here. What the results say is the end-to-end tests' business.
 #include "WorksheetCallCheck.h"
-
-#include "XlfExcel.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 namespace {
 
 using worksheetcheck::EntryPoint;
-using worksheetcheck::EntryPoints;
 using xlhost::Area;
 using xlhost::Layout12;
 using xlhost::Layout4;
@@ -108,10 +107,17 @@ class BadInput : public testing::Test {
 protected:
     using Argument = xlhost::ArgumentRecord<L>;
 
+    static worksheetcheck::AddIn& TheAddIn() {
+        static worksheetcheck::AddIn addIn(MATRIXFUNCTIONS_FILE);
+        return addIn;
+    }
+
     void SetUp() override {
         host = std::make_unique<xlhost::ExcelStandIn>(xltest::VersionText<L>());
-        worksheetcheck::ConnectToCurrentHost();
-        ASSERT_EQ(L::layout == xlhost::Layout::Excel12, zep::XlfExcel::Current().IsExcel12());
+        ASSERT_EQ(1, TheAddIn().open());
+        ASSERT_EQ(0u, host->checkForLeaks());
+        ASSERT_TRUE(host->faults().empty()) << host->faults();
+        functions = TheAddIn().registered(*host);
         auto& sheets = host->sheets();
         sheet = sheets.activeSheet();
         sheets.setCells(sheet, numberBlock.firstRow, numberBlock.firstColumn,
@@ -119,7 +125,7 @@ protected:
         sheets.setCell(sheet, longTextCell.firstRow, longTextCell.firstColumn, Text(longText));
     }
 
-    void TearDown() override { zep::XlfExcel::DeleteCurrent(); }
+    void TearDown() override { TheAddIn().close(); }
 
     // The kinds this layout can carry, built once; Excel cannot send the others in it (an Excel 4
     // text over 255 characters, an array of 65,536 rows), so they are left out.
@@ -135,39 +141,64 @@ protected:
         return built;
     }
 
-    void Check(const EntryPoint& entry, const std::string& description, Argument& first, Argument& second,
+    void Check(const EntryPoint& entry, const std::string& description, const std::vector<Argument*>& records,
                double number) {
-        void* result = entry.call(first.get(), second.get(), number);
-        const std::string problems = worksheetcheck::CallProblems<L>(*host, result, {&first, &second});
+        std::vector<void*> pointers;
+        std::vector<const Argument*> arguments;
+        for (Argument* record : records) {
+            pointers.push_back(record->get());
+            arguments.push_back(record);
+        }
+        void* result = entry.call(pointers, number);
+        const std::string problems = worksheetcheck::CallProblems<L>(*host, result, arguments);
         EXPECT_EQ("", problems) << entry.name << "(" << description << ")";
     }
 
-    // Each argument kind in every record position (the other one a plain number block), with
-    // each number, and both records of a kind at once where `pairs` is set.
+    // Each argument kind in every record position, with each number in the first: the records
+    // around it are a plain 2 x 2 block first and a column after that. Where `pairs` is set, a
+    // function of several records also gets the kind in all of them at once.
     void CallEveryEntryPoint(const std::vector<ArgumentKind>& kinds, const std::vector<double>& numbers, bool pairs) {
         auto arguments = Build(kinds);
         Argument square(Block(2, 2));
         Argument column(Block(2, 1));
-        for (const EntryPoint& entry : EntryPoints()) {
+        for (const EntryPoint& entry : functions.covered) {
+            const std::size_t records = entry.records();
             for (auto& [name, argument] : arguments) {
-                const std::vector<double> used = entry.takesNumber ? numbers : std::vector<double>{numbers.front()};
-                for (double number : used)
-                    Check(entry, name + ", " + testing::PrintToString(number), *argument, column, number);
-                if (entry.records == 2) {
-                    Check(entry, "2 x 2, " + name, square, *argument, 1);
-                    if (pairs) Check(entry, name + ", " + name, *argument, *argument, 1);
+                const std::vector<double> used = entry.takesNumber() ? numbers : std::vector<double>{numbers.front()};
+                for (std::size_t position = 0; position < std::max<std::size_t>(records, 1); ++position) {
+                    std::vector<Argument*> given(records, &column);
+                    if (position > 0) given[0] = &square;
+                    if (records > 0) given[position] = argument.get();
+                    if (position == 0) {
+                        for (double number : used)
+                            Check(entry, name + ", " + testing::PrintToString(number), given, number);
+                    } else {
+                        Check(entry, "2 x 2 before " + name, given, 1);
+                    }
                 }
+                if (pairs && records > 1)
+                    Check(entry, name + " in every record", std::vector<Argument*>(records, argument.get()), 1);
             }
         }
     }
 
     std::unique_ptr<xlhost::ExcelStandIn> host;
+    worksheetcheck::RegisteredFunctions functions;
     SheetId sheet = 0;
     std::vector<std::string> skipped;
 };
 
 using Layouts = testing::Types<Layout12, Layout4>;
 TYPED_TEST_SUITE(BadInput, Layouts, xltest::LayoutNames);
+
+TYPED_TEST(BadInput, CoversEveryFunctionTheAddInRegistered) {
+    EXPECT_EQ(std::vector<std::string>{}, this->functions.uncovered);
+    EXPECT_FALSE(this->functions.covered.empty());
+    // Registered for this layout's records, which the calls below pass.
+    const std::string oper = TypeParam::layout == xlhost::Layout::Excel12 ? "Q" : "P";
+    for (const xlhost::Registration& registration : this->host->registry().registrations())
+        EXPECT_EQ(oper, registration.typeText().substr(0, 1)) << registration.procedure();
+}
 
 TYPED_TEST(BadInput, EveryEntryPointTakesEveryKindOfArgument) {
     this->CallEveryEntryPoint(SmallArguments(), smallNumbers, true);
@@ -218,6 +249,70 @@ TEST(WorksheetCallCheck, FindsUnreadableResultsKeptMemoryAndChangedArguments) {
     EXPECT_NE(std::string::npos, problems.find("never given back")) << problems;
     EXPECT_NE(std::string::npos, problems.find("was written to")) << problems;
     EXPECT_EQ("", worksheetcheck::CallProblems<Layout12>(host, source.get(), {&source}));
+}
+
+}  // namespace
+
+namespace {
+
+// A registration as the stand-in keeps it; refused when `rejection` is given.
+xlhost::Registration Registered(const std::string& procedure, const std::string& typeText,
+                                const std::string& rejection = "") {
+    xlhost::Registration registration{
+        {Value::text("C:\\AddIns\\A.xll"), Value::text(procedure), Value::text(typeText)}, xlhost::Layout::Excel4,
+        std::nullopt, rejection, false};
+    if (rejection.empty()) registration.id = 1;
+    return registration;
+}
+
+struct Received {
+    void* first;
+    double number;
+    void* second;
+} received;
+
+void* XLCALL_STDCALL RecordNumberRecord(void* first, double number, void* second) {
+    received = {first, number, second};
+    return &received;
+}
+
+FARPROC Address(void* (XLCALL_STDCALL* function)(void*, double, void*)) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+TEST(WorksheetCallCheck, CallsWithRecordsInOrderAndTheNumberBetween) {
+    const EntryPoint entry{"RecordNumberRecord",
+                           {worksheetcheck::Parameter::Record, worksheetcheck::Parameter::Number,
+                            worksheetcheck::Parameter::Record},
+                           Address(&RecordNumberRecord)};
+    int a = 0, b = 0;
+    EXPECT_EQ(&received, entry.call({&a, &b}, 2.5));
+    EXPECT_EQ(&a, received.first);
+    EXPECT_EQ(2.5, received.number);
+    EXPECT_EQ(&b, received.second);
+}
+
+TEST(WorksheetCallCheck, CoversOnlyFunctionsItCanCall) {
+    const std::vector<xlhost::Registration> registrations = {
+        Registered("records", "QQQ"),       Registered("numbers", "PPBB!"),    Registered("text", "QC"),
+        Registered("five", "QQQQQQ"),       Registered("numberResult", "BQ"),  Registered("gone", "QQ"),
+        Registered("refused", "QQ", "type text QQ: needs Excel 12"),
+    };
+    const auto functions = worksheetcheck::Classify(registrations, [](const std::string& procedure) {
+        return procedure == "gone" ? nullptr : Address(&RecordNumberRecord);
+    });
+    ASSERT_EQ(2u, functions.covered.size());
+    EXPECT_EQ("records", functions.covered[0].name);
+    EXPECT_EQ(2u, functions.covered[0].records());
+    EXPECT_FALSE(functions.covered[0].takesNumber());
+    EXPECT_EQ((std::vector<worksheetcheck::Parameter>{worksheetcheck::Parameter::Record, worksheetcheck::Parameter::Number,
+                                                      worksheetcheck::Parameter::Number}),
+              functions.covered[1].parameters);
+    EXPECT_EQ((std::vector<std::string>{
+                  "text (type QC): an argument of type C", "five (type QQQQQQ): more than 4 arguments",
+                  "numberResult (type BQ): no record result", "gone (type QQ): not exported",
+                  "refused (type QQ): refused, type text QQ: needs Excel 12"}),
+              functions.uncovered);
 }
 
 }  // namespace

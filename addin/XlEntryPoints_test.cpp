@@ -3,13 +3,14 @@
 // failure becomes, and Excel's memory accounted for after every call.
 #include "XlEntryPoints.h"
 
-#include "CellMatrix.h"
 #include "ExcelStandIn.h"
 #include "HostLayouts.h"
-#include "XlCallFrame.h"
-#include "XlfException.h"
-#include "XlfExcel.h"
-#include "XlfOper.h"
+
+#include <zep/CellMatrix.h>
+#include <zep/XlCallFrame.h>
+#include <zep/XlfExcel.h>
+#include <zep/XlfException.h>
+#include <zep/XlfOper.h>
 
 #include <gtest/gtest.h>
 

@@ -12,7 +12,8 @@
 // iterations' ratios, so that a pause of the machine in one iteration does not move it.
 #include "ExcelStandIn.h"
 #include "XlEntryPoints.h"
-#include "XlfExcel.h"
+
+#include <zep/XlfExcel.h>
 
 #include <benchmark/benchmark.h>
 #include <newmat/newmat.h>

@@ -1,15 +1,19 @@
-// One worksheet call per input, through the stand-in Excel: the input picks the entry point,
-// fills some cells, and gives the argument records and the number. The record layout is the
-// program's (FUZZ_EXCEL_VERSION), so each layout keeps a corpus of its own.
+// One worksheet call per input, through the stand-in Excel: the input picks one of the functions
+// the add-in module registered, fills some cells of a fresh Excel, and gives the argument records
+// and the number. The record layout is the program's (FUZZ_EXCEL_VERSION), so each layout keeps a
+// corpus of its own.
 // Any call that returns a record Excel cannot read, keeps or misfrees Excel memory, or writes
 // to an argument aborts with what went wrong; the sanitizers catch the rest.
 #include "WorksheetCallCheck.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -134,15 +138,46 @@ Value Argument(ByteReader& in, SheetId sheet) {
     }
 }
 
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "%s\n", what.c_str());
+    std::abort();
+}
+
+// The add-in, opened once for the process under the first input's Excel: what it registered there
+// is what the inputs pick from. Registering anew for every input would cost two thirds of the run.
+const worksheetcheck::RegisteredFunctions& Functions(worksheetcheck::AddIn& addIn, xlhost::ExcelStandIn& host) {
+    static const worksheetcheck::RegisteredFunctions functions = [&] {
+        if (addIn.open() != 1) {
+            std::ostringstream faults;
+            faults << host.faults();
+            Fail("the add-in did not open:\n" + faults.str());
+        }
+        worksheetcheck::RegisteredFunctions registered = addIn.registered(host);
+        if (registered.covered.empty() || !registered.uncovered.empty())
+            Fail("the add-in registered no function, or one the fuzzer cannot call: " +
+                 (registered.uncovered.empty() ? std::string() : registered.uncovered.front()));
+        return registered;
+    }();
+    return functions;
+}
+
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // xlAutoClose writes a diagnostic line for every input; only the add-in writes to std::cerr.
+    std::cerr.rdbuf(nullptr);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static worksheetcheck::AddIn addIn(MATRIXFUNCTIONS_FILE);
     ByteReader in(data, size);
-    const auto& entry = worksheetcheck::EntryPoints()[in.Byte() % worksheetcheck::EntryPoints().size()];
+    const std::uint8_t pick = in.Byte();
     const std::uint8_t flags = in.Byte();
 
     xlhost::ExcelStandIn host(xltest::VersionText<L>());
-    worksheetcheck::ConnectToCurrentHost();
+    const worksheetcheck::RegisteredFunctions& functions = Functions(addIn, host);
+    const worksheetcheck::EntryPoint& entry = functions.covered[pick % functions.covered.size()];
     const SheetId sheet = host.sheets().activeSheet();
     for (int cells = in.Byte() % 16; cells > 0; --cells) {
         const std::int32_t row = in.Byte() % 32;
@@ -151,16 +186,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (flags & 1) host.windows().openFunctionWizard();
 
-    xlhost::ArgumentRecord<L> first(Argument(in, sheet));
-    xlhost::ArgumentRecord<L> second(Argument(in, sheet));
+    // Two records at least, whatever the function takes, so that an input means the same call
+    // for every function of up to two records.
+    std::vector<std::unique_ptr<xlhost::ArgumentRecord<L>>> records;
+    for (std::size_t i = 0; i < std::max<std::size_t>(entry.records(), 2); ++i)
+        records.push_back(std::make_unique<xlhost::ArgumentRecord<L>>(Argument(in, sheet)));
     const double number = Number(in);
 
-    const void* result = entry.call(first.get(), second.get(), number);
-    const std::string problems = worksheetcheck::CallProblems<L>(host, result, {&first, &second});
+    std::vector<void*> passed;
+    std::vector<const xlhost::ArgumentRecord<L>*> arguments;
+    for (const auto& record : records) {
+        if (passed.size() < entry.records()) passed.push_back(record->get());
+        arguments.push_back(record.get());
+    }
+    const void* result = entry.call(passed, number);
+    const std::string problems = worksheetcheck::CallProblems<L>(host, result, arguments);
+    // Closing drops the add-in's connection to this Excel: the next input's call connects afresh
+    // to its own, and finds all temporary memory given back.
+    addIn.close();
     if (!problems.empty()) {
-        std::fprintf(stderr, "%s(%s, %s, %g):\n%s", entry.name, describe(first.value()).c_str(),
-                     describe(second.value()).c_str(), number, problems.c_str());
-        std::abort();
+        std::string call = entry.name + "(";
+        for (const auto* argument : arguments) call += describe(argument->value()) + ", ";
+        Fail(call + std::to_string(number) + "):\n" + problems);
     }
     return 0;
 }

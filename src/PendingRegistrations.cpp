@@ -1,5 +1,6 @@
 #include "PendingRegistrations.h"
 
+#include "XlOpenClose.h"
 #include "XlfAbstractCmdDesc.h"
 #include "XlfArgDesc.h"
 #include "XlfExcel.h"
@@ -30,6 +31,11 @@ FunctionRegistrar::FunctionRegistrar(const char* exportedName, const char* works
 std::vector<RegistrationRecord>& PendingRegistrations()
 {
     static std::vector<RegistrationRecord> pending;
+    // Whatever order an add-in's units define their functions in, the debugger stream is built at
+    // load right after the list, and so goes before it at unload. The reference also links the
+    // lifecycle unit, with xlAutoOpen and xlAutoClose, into every module that registers a function.
+    static const Win32StreamBuf& debuggerStream = DebuggerStreamBuffer();
+    static_cast<void>(debuggerStream);
     return pending;
 }
 

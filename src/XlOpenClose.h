@@ -3,21 +3,22 @@
 
 #include "Win32StreamBuf.h"
 #include "XlCall.h"
+#include "XlExport.h"
 
 extern "C" {
 // Excel calls this when it opens the add-in: diagnostics go to the debugger, the add-in's folder
 // is appended to "Path", and every pending function is registered. 1 on success, 0 when anything
 // on the way threw; nothing is thrown into Excel.
-int XLCALL_STDCALL xlAutoOpen();
+ZEP_EXPORT int XLCALL_STDCALL xlAutoOpen();
 // Excel calls this when it closes the add-in: the host connection goes, std::cerr gets back the
 // buffer xlAutoOpen took from it. Always 1.
-int XLCALL_STDCALL xlAutoClose();
+ZEP_EXPORT int XLCALL_STDCALL xlAutoClose();
 }
 
 namespace zep {
 
-// The library's one debugger stream buffer, built on first use. The catalogue uses it right
-// after its registrars, so it is built at load, after them, and destroyed before the pending list.
+// The library's one debugger stream buffer, built on first use. The pending list builds it right
+// after itself, so it is built at load, with the first registrar, and destroyed before the list.
 Win32StreamBuf& DebuggerStreamBuffer();
 
 }  // namespace zep

@@ -5,7 +5,7 @@
 // (independent of Newmat), printing them in failure messages, and sorting a thrown exception
 // into what the worksheet call frame would show.
 
-#include "NumericMatrix.h"
+#include <zep/NumericMatrix.h>
 
 #include <gtest/gtest.h>
 

@@ -7,10 +7,11 @@
 
 #include "ExcelStandIn.h"
 #include "HostLayouts.h"
-#include "XlfExcel.h"
-#include "XlfOper.h"
-#include "XlfOperImpl12.h"
-#include "XlfOperImpl4.h"
+
+#include <zep/XlfExcel.h>
+#include <zep/XlfOper.h>
+#include <zep/XlfOperImpl12.h>
+#include <zep/XlfOperImpl4.h>
 
 #include <gtest/gtest.h>
 

@@ -1,35 +1,127 @@
 #include "WorksheetCallCheck.h"
 
-#include "XlEntryPoints.h"
-#include "XlfExcel.h"
+#include "AddInModule.h"
+#include "TypeText.h"
 
+#include <algorithm>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 
 namespace worksheetcheck {
 
 using xlhost::Kind;
 using xlhost::Value;
 
-const std::array<EntryPoint, 11>& EntryPoints() {
-    static const std::array<EntryPoint, 11> table = {{
-        {"xlmtrx_Invert", 1, false, [](void* a, void*, double) { return xlmtrx_Invert(a); }},
-        {"xlmtrx_Transpose", 1, false, [](void* a, void*, double) { return xlmtrx_Transpose(a); }},
-        {"xlmtrx_Determinant", 1, false, [](void* a, void*, double) { return xlmtrx_Determinant(a); }},
-        {"xlmtrx_Row", 1, true, [](void* a, void*, double n) { return xlmtrx_Row(a, n); }},
-        {"xlmtrx_Column", 1, true, [](void* a, void*, double n) { return xlmtrx_Column(a, n); }},
-        {"xlmtrx_LinEqSolve", 2, false, [](void* a, void* b, double) { return xlmtrx_LinEqSolve(a, b); }},
-        {"xlmtrx_Cholesky", 1, false, [](void* a, void*, double) { return xlmtrx_Cholesky(a); }},
-        {"xlmtrx_QRDecomposition_R", 1, false, [](void* a, void*, double) { return xlmtrx_QRDecomposition_R(a); }},
-        {"xlmtrx_SVDDecomposition", 1, true, [](void* a, void*, double n) { return xlmtrx_SVDDecomposition(a, n); }},
-        {"xlmtrx_quickSort", 1, true, [](void* a, void*, double n) { return xlmtrx_quickSort(a, n); }},
-        {"xlmtrx_EVDecomposition", 1, true, [](void* a, void*, double n) { return xlmtrx_EVDecomposition(a, n); }},
-    }};
-    return table;
+std::size_t EntryPoint::records() const {
+    return static_cast<std::size_t>(std::count(parameters.begin(), parameters.end(), Parameter::Record));
 }
 
-void ConnectToCurrentHost() {
-    zep::XlfExcel::DeleteCurrent();
-    zep::XlfExcel::Current();
+bool EntryPoint::takesNumber() const {
+    return std::find(parameters.begin(), parameters.end(), Parameter::Number) != parameters.end();
+}
+
+namespace {
+
+// The entry point called with the parameters chosen so far, or with one more: each call is made
+// through the function type its parameters spell, for every combination up to maxParameters.
+template <class... Chosen>
+void* CallWith(const EntryPoint& entry, const std::vector<void*>& records, std::size_t nextRecord, double number,
+               Chosen... chosen) {
+    const std::size_t next = sizeof...(Chosen);
+    if (next == entry.parameters.size()) {
+        using Function = void*(XLCALL_STDCALL*)(Chosen...);
+        return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(entry.address))(chosen...);
+    }
+    if constexpr (sizeof...(Chosen) < EntryPoint::maxParameters) {
+        if (entry.parameters[next] == Parameter::Record)
+            return CallWith(entry, records, nextRecord + 1, number, chosen..., records.at(nextRecord));
+        return CallWith(entry, records, nextRecord, number, chosen..., number);
+    }
+    throw std::logic_error(entry.name + " takes more parameters than a call can be made with");
+}
+
+bool IsRecordCode(const xlhost::TypeCode& code) {
+    return !code.percent && (code.letter == 'P' || code.letter == 'Q');
+}
+
+}  // namespace
+
+void* EntryPoint::call(const std::vector<void*>& records, double number) const {
+    return CallWith(*this, records, 0, number);
+}
+
+RegisteredFunctions Classify(const std::vector<xlhost::Registration>& registrations,
+                             const std::function<FARPROC(const std::string& procedure)>& address) {
+    RegisteredFunctions functions;
+    for (const xlhost::Registration& registration : registrations) {
+        const std::string described = registration.procedure() + " (type " + registration.typeText() + ")";
+        if (!registration.accepted()) {
+            functions.uncovered.push_back(described + ": refused, " + registration.rejection);
+            continue;
+        }
+        const xlhost::ParsedTypeText parsed = xlhost::parseTypeText(registration.typeText());
+        EntryPoint entry{registration.procedure(), {}, address(registration.procedure())};
+        std::string problem;
+        if (!parsed.typeText || !IsRecordCode(parsed.typeText->result)) problem = "no record result";
+        for (std::size_t i = 0; problem.empty() && i < parsed.typeText->arguments.size(); ++i) {
+            const xlhost::TypeCode& code = parsed.typeText->arguments[i];
+            if (IsRecordCode(code))
+                entry.parameters.push_back(Parameter::Record);
+            else if (code.letter == 'B')
+                entry.parameters.push_back(Parameter::Number);
+            else
+                problem = "an argument of type " + code.text();
+        }
+        if (problem.empty() && entry.parameters.size() > EntryPoint::maxParameters)
+            problem = "more than " + std::to_string(EntryPoint::maxParameters) + " arguments";
+        if (problem.empty() && entry.address == nullptr) problem = "not exported";
+        if (problem.empty())
+            functions.covered.push_back(std::move(entry));
+        else
+            functions.uncovered.push_back(described + ": " + problem);
+    }
+    return functions;
+}
+
+namespace {
+
+std::optional<std::string> PathVariable() {
+    const DWORD size = GetEnvironmentVariableA("Path", nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::string value(size, '\0');
+    value.resize(GetEnvironmentVariableA("Path", &value[0], size));
+    return value;
+}
+
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+using AutoFunction = int(XLCALL_STDCALL*)();
+
+}  // namespace
+
+AddIn::AddIn(const char* file) : module_(LoadLibraryA(file)) {
+    if (module_ == nullptr || GetProcAddress(module_, "xlAutoOpen") == nullptr ||
+        GetProcAddress(module_, "xlAutoClose") == nullptr)
+        throw std::runtime_error(std::string(file) + " cannot be loaded as an add-in beside the program");
+}
+
+int AddIn::open() {
+    pathBeforeOpen_ = PathVariable();
+    return Export<AutoFunction>(module_, "xlAutoOpen")();
+}
+
+void AddIn::close() {
+    Export<AutoFunction>(module_, "xlAutoClose")();
+    SetEnvironmentVariableA("Path", pathBeforeOpen_ ? pathBeforeOpen_->c_str() : nullptr);
+}
+
+RegisteredFunctions AddIn::registered(const xlhost::ExcelStandIn& host) const {
+    return Classify(host.registry().registrations(),
+                    [this](const std::string& procedure) { return GetProcAddress(module_, procedure.c_str()); });
 }
 
 namespace {

@@ -2,32 +2,71 @@
 #define TESTING_WORKSHEETCALLCHECK_H
 
 // What every worksheet call must leave true, whatever its arguments, written once for the
-// bad-input battery and the fuzz target: a result record Excel can read, no Excel memory kept or
-// freed wrongly, no argument written to. Also the eleven entry points behind one signature, so
-// that a table or a fuzzer byte can pick any of them.
+// bad-input battery and the fuzz targets: a result record Excel can read, no Excel memory kept or
+// freed wrongly, no argument written to. Also the add-in module as Excel drives it, and every
+// function it registered behind one signature, so that a table or a fuzzer byte can pick any of
+// them: the list comes from the stand-in's registry, not from the add-in's own sources.
 
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
+#include "FunctionRegistry.h"
 #include "HostLayouts.h"
+#include "WinApi.h"
 
-#include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace worksheetcheck {
 
+enum class Parameter { Record, Number };
+
+// One registered worksheet function, callable with any records and numbers.
 struct EntryPoint {
-    const char* name;
-    int records;       // record arguments: 1 or 2
-    bool takesNumber;  // a double after the first record
-    // Calls the entry point; `second` and `number` are ignored where it takes no such argument.
-    void* (*call)(void* first, void* second, double number);
+    // The most parameters a call can be made with; a function taking more is not covered.
+    static constexpr std::size_t maxParameters = 4;
+
+    std::string name;  // the exported procedure
+    std::vector<Parameter> parameters;
+    FARPROC address = nullptr;
+
+    std::size_t records() const;
+    bool takesNumber() const;
+    // Record parameters take `records` in order, number parameters all take `number`.
+    void* call(const std::vector<void*>& records, double number) const;
 };
 
-const std::array<EntryPoint, 11>& EntryPoints();
+// The registered functions: those a call can be made to, and those it cannot, each with why.
+struct RegisteredFunctions {
+    std::vector<EntryPoint> covered;
+    std::vector<std::string> uncovered;
+};
 
-// Makes the framework connect afresh to the current stand-in Excel.
-void ConnectToCurrentHost();
+// Sorts registrations by whether the battery can call them: a record result ("P"/"Q"), record
+// and number ("B") arguments, at most EntryPoint::maxParameters of them, and an address for the
+// procedure. A registration Excel refused is uncovered too.
+RegisteredFunctions Classify(const std::vector<xlhost::Registration>& registrations,
+                             const std::function<FARPROC(const std::string& procedure)>& address);
+
+// The add-in module as Excel drives it: loaded from beside the program once per process, opened
+// under the current stand-in Excel and closed again.
+class AddIn {
+public:
+    explicit AddIn(const char* file);  // throws std::runtime_error when it cannot be loaded
+
+    // xlAutoOpen; its result (1 on success).
+    int open();
+    // xlAutoClose, and "Path" as it was before open(): each open appends the add-in's folder, and
+    // a fuzzer opens the add-in once per input.
+    void close();
+    // What it registered with the host, in registration order.
+    RegisteredFunctions registered(const xlhost::ExcelStandIn& host) const;
+
+private:
+    HMODULE module_;
+    std::optional<std::string> pathBeforeOpen_;
+};
 
 // Why Excel could not read `record` as a worksheet result in layout L; empty when it can.
 template <class L>

@@ -1,12 +1,12 @@
-#ifndef ADDIN_NUMERICMATRIX_H
-#define ADDIN_NUMERICMATRIX_H
+#ifndef SRC_NUMERICMATRIX_H
+#define SRC_NUMERICMATRIX_H
 
 #include <cstdint>
 #include <vector>
 
 // The dense matrix of doubles that the worksheet functions take and return: one contiguous
 // row-major block of elements plus a table of row pointers into it. Knows neither Excel
-// nor Newmat. An empty matrix (rows x columns == 0) owns no memory at all.
+// nor any numerics library. An empty matrix (rows x columns == 0) owns no memory at all.
 class NumericMatrix {
 public:
     NumericMatrix(std::uint32_t rows, std::uint32_t columns);
@@ -24,7 +24,7 @@ public:
     double* operator[](std::uint32_t i) { return rowTable_[i]; }
     const double* operator[](std::uint32_t i) const { return rowTable_[i]; }
 
-    // The whole row-major block (null for an empty matrix), as Newmat loads it.
+    // The whole row-major block (null for an empty matrix), as numerics libraries load matrices.
     double* data() { return storage_; }
     const double* data() const { return storage_; }
 

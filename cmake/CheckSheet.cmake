@@ -1,0 +1,48 @@
+# Runs xllhost on a sheet for each Excel version and compares its output with the expected text;
+# see zep_add_sheet_test. Run as cmake -DXLLHOST=... -DEMULATOR=a|b -DXLL=... -DSHEET=...
+# -DEXPECTED=... -DEXCEL=12|11 -P CheckSheet.cmake.
+string(REPLACE "|" ";" emulator "${EMULATOR}")
+string(REPLACE "|" ";" versions "${EXCEL}")
+file(READ "${EXPECTED}" expected)
+string(REPLACE "\r\n" "\n" expected "${expected}")
+
+set(failures "")
+foreach(version IN LISTS versions)
+  execute_process(COMMAND ${emulator} "${XLLHOST}" --excel ${version} "${XLL}" "${SHEET}"
+                  OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE status)
+  # A Windows xllhost ends its lines with CR LF.
+  string(REPLACE "\r\n" "\n" output "${output}")
+  if(NOT status STREQUAL "0")
+    string(APPEND failures "Excel ${version}: xllhost exited with ${status}\n${errors}${output}\n")
+  elseif(NOT output STREQUAL expected)
+    # The first line that differs, and the whole output beside the add-in for a diff.
+    string(REPLACE ";" "<semicolon>" got_lines "${output}")
+    string(REPLACE ";" "<semicolon>" expected_lines "${expected}")
+    string(REPLACE "\n" ";" got_lines "${got_lines}")
+    string(REPLACE "\n" ";" expected_lines "${expected_lines}")
+    set(line 0)
+    set(got "(the end of the output)")
+    foreach(got_line IN LISTS got_lines)
+      math(EXPR line "${line} + 1")
+      list(POP_FRONT expected_lines wanted)
+      if(NOT got_line STREQUAL wanted)
+        set(got "${got_line}")
+        break()
+      endif()
+    endforeach()
+    if(got STREQUAL "(the end of the output)")
+      math(EXPR line "${line} + 1")
+      list(POP_FRONT expected_lines wanted)
+    endif()
+    set(saved "${XLL}.excel${version}.out")
+    file(WRITE "${saved}" "${output}")
+    string(APPEND failures "Excel ${version}: line ${line} differs from ${EXPECTED}:\n"
+                           "  expected: ${wanted}\n  got:      ${got}\nthe whole output is in ${saved}\n")
+    string(REPLACE "<semicolon>" ";" failures "${failures}")
+  else()
+    message(STATUS "Excel ${version}: as expected")
+  endif()
+endforeach()
+if(failures)
+  message(FATAL_ERROR "${failures}")
+endif()

@@ -1,0 +1,32 @@
+// An add-in of four worksheet functions on the zep framework: each block is the function's
+// exported entry point, its registration for Excel's function wizard, and its body.
+#include <zep/WorksheetFunction.h>
+
+#include <stdexcept>
+
+ZEP_WORKSHEET_FUNCTION(xlex_Fahrenheit, "ex_Fahrenheit", "Converts degrees Celsius to degrees Fahrenheit",
+                       "Example Add-In", (zep::NumberArgument, celsius, "a temperature in degrees Celsius")) {
+    return celsius * 9 / 5 + 32;
+}
+
+ZEP_WORKSHEET_FUNCTION(xlex_Greeting, "ex_Greeting", "Greets someone by name", "Example Add-In",
+                       (zep::TextArgument, name, "who to greet")) {
+    return "Hello, " + name + "!";
+}
+
+ZEP_WORKSHEET_FUNCTION(xlex_RunningTotal, "ex_RunningTotal", "The running total of a row or column of numbers",
+                       "Example Add-In", (zep::VectorArgument, values, "one row or one column of numbers")) {
+    double total = 0;
+    for (double& value : values) {
+        total += value;
+        value = total;
+    }
+    return values;  // one column
+}
+
+ZEP_WORKSHEET_FUNCTION(xlex_Ratio, "ex_Ratio", "Divides one number by another", "Example Add-In",
+                       (zep::NumberArgument, numerator, "the number to divide"),
+                       (zep::NumberArgument, denominator, "the number to divide by")) {
+    if (denominator == 0) throw std::invalid_argument("cannot divide by zero");
+    return numerator / denominator;
+}
