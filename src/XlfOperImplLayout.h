@@ -293,7 +293,7 @@ protected:
     static Record* RecordPtr(const XlfOper& h) { return static_cast<Record*>(RecordOf(h)); }
 
 private:
-    const Records records_;
+    const Records records_{};
 };
 
 extern template class XlfOperImplLayout<Excel4Layout>;
