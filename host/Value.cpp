@@ -1,6 +1,6 @@
 #include "Value.h"
 
-#include "XlCall.h"
+#include "FunctionNumbers.h"
 
 #include <cmath>
 #include <iomanip>
@@ -56,6 +56,13 @@ Value Value::integer(std::int32_t value) {
 Value Value::missing() { return Value(Kind::Missing); }
 Value Value::nil() { return Value(Kind::Nil); }
 Value Value::bigData() { return Value(Kind::BigData); }
+
+Value Value::handle(std::uintptr_t handle) {
+    Value v(Kind::BigData);
+    v.isHandle_ = true;
+    v.handle_ = handle;
+    return v;
+}
 Value Value::flow() { return Value(Kind::Flow); }
 
 Value Value::array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements) {
@@ -103,6 +110,12 @@ const Value& Value::element(std::int32_t row, std::int32_t column) const {
     return elements_[std::size_t(row) * std::size_t(columns_) + std::size_t(column)];
 }
 
+std::optional<double> Value::numeric() const {
+    if (kind_ == Kind::Number) return number_;
+    if (kind_ == Kind::Integer) return double(integer_);
+    return std::nullopt;
+}
+
 const Value* Value::firstInvalid() const {
     if (kind_ == Kind::Invalid) return this;
     for (const Value& element : elements_)
@@ -127,9 +140,10 @@ bool operator==(const Value& a, const Value& b) {
             return a.sheetLocal_ == b.sheetLocal_ && a.sheet_ == b.sheet_ && a.areas_ == b.areas_;
         case Kind::Invalid:
             return a.typeWord_ == b.typeWord_ && a.problem_ == b.problem_;
+        case Kind::BigData:
+            return a.isHandle_ == b.isHandle_ && a.handle_ == b.handle_;
         case Kind::Missing:
         case Kind::Nil:
-        case Kind::BigData:
         case Kind::Flow:
             return true;
     }
@@ -190,6 +204,7 @@ std::ostream& operator<<(std::ostream& out, const Value& value) {
         case Kind::Nil:
             return out << "<nil>";
         case Kind::BigData:
+            if (value.isHandle()) return out << "<bigdata handle 0x" << std::hex << value.handleValue() << std::dec << '>';
             return out << "<bigdata>";
         case Kind::Flow:
             return out << "<flow>";
@@ -262,6 +277,28 @@ std::string functionName(int function) {
         case xlfGetWorkspace: return "xlfGetWorkspace";
         case xlfUnregister: return "xlfUnregister";
         case xlcMessage: return "xlcMessage";
+        case xlStack: return "xlStack";
+        case xlSet: return "xlSet";
+        case xlSheetId: return "xlSheetId";
+        case xlSheetNm: return "xlSheetNm";
+        case xlAbort: return "xlAbort";
+        case xlGetInst: return "xlGetInst";
+        case xlEnableXLMsgs: return "xlEnableXLMsgs";
+        case xlDisableXLMsgs: return "xlDisableXLMsgs";
+        case xlGetFmlaInfo: return "xlGetFmlaInfo";
+        case xlGetInstPtr: return "xlGetInstPtr";
+        case xlUDF: return "xlUDF";
+        case xlfSetName: return "xlfSetName";
+        case xlfCaller: return "xlfCaller";
+        case xlfAddMenu: return "xlfAddMenu";
+        case xlfDeleteMenu: return "xlfDeleteMenu";
+        case xlfGetBar: return "xlfGetBar";
+        case xlfGetDocument: return "xlfGetDocument";
+        case xlfAddToolbar: return "xlfAddToolbar";
+        case xlfDeleteToolbar: return "xlfDeleteToolbar";
+        case xlfEvaluate: return "xlfEvaluate";
+        case xlfGetToolbar: return "xlfGetToolbar";
+        case xlcAlert: return "xlcAlert";
         default: return "function " + std::to_string(function);
     }
 }

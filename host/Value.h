@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,11 +43,14 @@ public:
     static Value nil();
     // Elements row after row; their count must be rows × columns.
     static Value array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements);
+    // No areas: the sheet alone, as xlSheetId gives it (a record whose area list is null).
     static Value reference(SheetId sheet, std::vector<Area> areas);
     static Value reference(SheetId sheet, const Area& area);
     // A one-area reference on the active sheet (xltypeSRef).
     static Value sheetReference(const Area& area);
     static Value bigData();
+    // A handle in a bigdata record (val.bigdata.h.hdata), as xlGetInstPtr gives Excel's instance.
+    static Value handle(std::uintptr_t handle);
     static Value flow();
     // A record that breaks the layout's rules: the raw type word and what is wrong with it.
     static Value invalid(std::uint32_t typeWord, std::string problem);
@@ -65,9 +69,15 @@ public:
     const Value& element(std::int32_t row, std::int32_t column) const;
     SheetId sheet() const { return sheet_; }
     bool isSheetReference() const { return sheetLocal_; }
+    // For a bigdata value made by handle(): whether it holds one, and which.
+    bool isHandle() const { return isHandle_; }
+    std::uintptr_t handleValue() const { return handle_; }
     const std::vector<Area>& areas() const { return areas_; }
     std::uint32_t typeWord() const { return typeWord_; }
     const std::string& problem() const { return problem_; }
+
+    // The number a number or an integer holds; nothing for any other kind.
+    std::optional<double> numeric() const;
 
     // The first invalid part of this value (itself or an element), or null when there is none.
     const Value* firstInvalid() const;
@@ -88,6 +98,8 @@ private:
     SheetId sheet_ = 0;
     bool sheetLocal_ = false;
     std::vector<Area> areas_;
+    bool isHandle_ = false;
+    std::uintptr_t handle_ = 0;
     std::uint32_t typeWord_ = 0;
     std::string problem_;
 };
