@@ -185,6 +185,21 @@ void AddInModule::close() {
     if (const FARPROC autoClose = procedure("xlAutoClose")) as<int(XLCALL_STDCALL*)()>(autoClose)();
 }
 
+std::vector<std::string> AddInModule::runCommand(const Registration& command) {
+    const FARPROC entry = procedure(command.procedure());
+    const std::string codes = typeCodes(command.typeText());
+    try {
+        // A double comes back on the x87 stack, which the caller must clear; anything else in a register.
+        if (!codes.empty() && codes[0] == 'B')
+            as<double(XLCALL_STDCALL*)()>(entry)();
+        else
+            as<std::intptr_t(XLCALL_STDCALL*)()>(entry)();
+    } catch (...) {
+        return {"let an exception out of " + command.procedure()};
+    }
+    return {};
+}
+
 WorksheetCall AddInModule::call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                                 ExcelStandIn& host) {
     WorksheetCall call{Value::error(xlerrValue), {}, {}, registration.procedure()};

@@ -58,6 +58,10 @@ public:
     WorksheetCall call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                        ExcelStandIn& host);
 
+    // Runs a command as Excel runs one from a menu or its Run dialog: with no arguments, ignoring
+    // what it returns. Gives what it did that Excel would not forgive.
+    std::vector<std::string> runCommand(const Registration& command);
+
 private:
     FARPROC procedure(const std::string& name) const;
 

@@ -58,6 +58,7 @@ const char* entryName(Entry entry) {
         case Entry::Excel4v: return "Excel4v";
         case Entry::MdCallBack12: return "MdCallBack12";
         case Entry::Direct: return "a direct call";
+        case Entry::LPenHelper: return "LPenHelper";
     }
     return "an unknown entry";
 }
@@ -133,6 +134,8 @@ int ExcelStandIn::serve(CallRecord& call, typename L::Record* result, int count,
                                                       ", which has no such entry: answered xlretFailed");
         return xlretFailed;
     }
+    if (call.entry == Entry::LPenHelper)  // formula-bar editing, which the stand-in has none of
+        return notModelled(xlretFailed, "LPenHelper(" + functionName(call.function) + ")").code;
     const int maxCount = majorVersion() >= 12 ? 255 : 30;
     if (count < 0 || count > maxCount) return xlretInvCount;
     for (int i = 0; i < count; ++i) {

@@ -89,6 +89,9 @@ public:
     void setVersion(std::string versionText);
     const std::string& versionText() const { return versionText_; }
     int majorVersion() const { return majorVersion_; }
+    // What XLCallVer answers: the C API's version, 0x0C00 from Excel 2007 on and 0x0500 before,
+    // the same for every earlier Excel.
+    int callVersion() const { return majorVersion_ >= 12 ? 0x0C00 : 0x0500; }
     // The add-in's full path, which xlGetName gives and xlfRegister's module must name.
     void setAddInPath(std::string path) { addInPath_ = std::move(path); }
     const std::string& addInPath() const { return addInPath_; }
@@ -124,6 +127,7 @@ public:
     std::optional<Value> nameValue(const std::u16string& name) const;
 
     SheetModel& sheets() { return sheets_; }
+    const SheetModel& sheets() const { return sheets_; }
     HostWindows& windows() { return windows_; }
 
     // ---- Excel's doors: what XLCALL32 and MdCallBack12 forward to

@@ -10,12 +10,6 @@ namespace xlhost {
 
 namespace {
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 bool isAbsent(const Value& value) { return value.kind() == Kind::Missing || value.kind() == Kind::Nil; }
 
 }  // namespace
@@ -135,7 +129,7 @@ const Registration* FunctionRegistry::find(std::string_view functionName) const 
 
 const Registration* FunctionRegistry::findActive(std::string_view name, bool command) const {
     for (auto it = registrations_.rbegin(); it != registrations_.rend(); ++it)
-        if (it->active && it->isCommand() == command && sameIgnoringCase(it->functionName(), std::string(name))) return &*it;
+        if (it->active && it->isCommand() == command && sameIgnoringCase(it->functionName(), name)) return &*it;
     return nullptr;
 }
 

@@ -197,6 +197,9 @@ std::optional<std::size_t> RecordCodec<L>::elementBlockSize(const Value& element
 
 template <class L>
 void RecordCodec<L>::encode(const Value& value, Record& record, unsigned char* block) {
+    // Cleared first: a field narrower than the add-in reads it (the Excel 4 sheet id, pointer-wide
+    // in Excel's own layout) must not show what the record held before.
+    record = Record{};
     write(value, record, block);
 }
 

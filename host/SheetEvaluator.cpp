@@ -32,11 +32,12 @@ void widen(std::optional<Area>& used, const Area& area) {
 }  // namespace
 
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             const FormulaFunction& evaluate) {
+                             const FormulaFunction& evaluate, const CommandFunction& run) {
     EvaluatedSheet evaluated;
     const SheetId active = sheets.activeSheet();
     std::set<Cell> formulaCells;
     for (const SheetEntry& entry : sheet.entries) {
+        if (entry.isCommand) continue;
         widen(evaluated.usedArea, entry.target);
         if (entry.isFormula)
             formulaCells.insert({entry.target.firstRow, entry.target.firstColumn});
@@ -44,6 +45,12 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
             sheets.setCells(active, entry.target.firstRow, entry.target.firstColumn, entry.values);
     }
     for (const SheetEntry& entry : sheet.entries) {
+        if (entry.isCommand) {
+            CommandRun done = run(entry);
+            for (const Area& area : done.cellsSet) widen(evaluated.usedArea, area);
+            evaluated.formulas.push_back(FormulaResult{&entry, entry.target, Value::nil(), false, std::move(done.effects)});
+            continue;
+        }
         if (!entry.isFormula) continue;
         FormulaResult result{&entry, entry.target, evaluate(entry), false};
         const Cell anchor{entry.target.firstRow, entry.target.firstColumn};

@@ -204,6 +204,7 @@ bool contains(const Area& area, std::int32_t row, std::int32_t column) {
 void checkCells(const SheetFile& sheet) {
     std::map<std::pair<std::int32_t, std::int32_t>, int> givenOn;
     for (const SheetEntry& entry : sheet.entries) {
+        if (entry.isCommand) continue;
         for (std::int32_t r = 0; r < entry.target.rows(); ++r)
             for (std::int32_t c = 0; c < entry.target.columns(); ++c) {
                 if (!entry.isFormula && entry.values.element(r, c).kind() == Kind::Nil) continue;
@@ -232,9 +233,22 @@ void checkCells(const SheetFile& sheet) {
     }
 }
 
+// "run NAME": a command to run; false for any other line.
+bool commandLine(LineReader& reader, SheetEntry& entry) {
+    LineReader lookahead = reader;
+    if (upper(lookahead.tokenUntil(" \t=")) != "RUN" || lookahead.peek() == '=') return false;
+    const std::string name = lookahead.rest();
+    if (!isFunctionName(name)) reader.fail("'run' takes the name of a command, not '" + name + "'");
+    entry.isCommand = true;
+    entry.function = name;
+    entry.formulaText = "run " + name;
+    return true;
+}
+
 SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const SheetLimits& limits) {
     SheetEntry entry;
     entry.line = line;
+    if (commandLine(reader, entry)) return entry;
     const std::string targetText = reader.tokenUntil("=");
     if (!reader.take('=')) reader.fail("expected 'CELL = ...' or 'RANGE = ...'");
     const auto target = parseRange(targetText, limits);

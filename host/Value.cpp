@@ -2,6 +2,8 @@
 
 #include "FunctionNumbers.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <iomanip>
 #include <ostream>
@@ -249,6 +251,12 @@ const char* kindName(Kind kind) {
         case Kind::Invalid: return "invalid";
     }
     return "?";
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
 }
 
 std::string errorName(int code) {

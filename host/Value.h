@@ -110,6 +110,8 @@ std::ostream& operator<<(std::ostream& out, const Value& value);
 std::ostream& operator<<(std::ostream& out, const Area& area);
 std::string describe(const Value& value);
 const char* kindName(Kind kind);
+// Whether two texts are the same but for the case of their ASCII letters, as Excel compares names.
+bool sameIgnoringCase(std::string_view a, std::string_view b);
 // "#N/A" for xlerrNA and so on; "#ERR<code>" for a code Excel does not have.
 std::string errorName(int code);
 bool isExcelErrorCode(int code);
