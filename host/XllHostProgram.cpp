@@ -245,6 +245,11 @@ private:
         if (registration == nullptr) {
             if (host_.registry().findCommand(formula.function) != nullptr)
                 throw SheetError(sheet.path, formula.line, formula.function + " is a command, which no cell can call; run it on a line of its own: run " + formula.function);
+            // #NAME? as in Excel; a refusal says why, which Excel would not.
+            for (const Registration& refused : host_.registry().registrations())
+                if (!refused.accepted() && sameIgnoringCase(refused.functionName(), formula.function))
+                    err_ << "xllhost: " << sheet.path << ":" << formula.line << ": " << formula.function
+                         << " was not registered: " << refused.rejection << '\n';
             return Value::error(xlerrName);
         }
         const std::size_t parameters = typeCodes(registration->typeText()).size() - 1;

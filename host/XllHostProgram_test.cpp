@@ -133,6 +133,14 @@ TEST_F(XllHost, ACommandRunsOnALineOfItsOwnAndShowsWhatItDid) {
     EXPECT_EQ(sheet(text, {"--csv"}).out, "\"marked\",\"nil\"\n,\"str marked\"\n");
 }
 
+TEST_F(XllHost, AFunctionExcelRefusedShowsNameAndSaysWhy) {
+    const Outcome refused = sheet("A1 = probe_missing(1)\n");
+    EXPECT_EQ(refused.status, xllhostSucceeded);
+    EXPECT_EQ(refused.out, "A1 = probe_missing(1)\n     #NAME?\n");
+    EXPECT_EQ(refused.err, "xllhost: " + (folder / "book.sheet").string() +
+                               ":1: probe_missing was not registered: the add-in exports no probe_Missing\n");
+}
+
 TEST_F(XllHost, ResultsSpillOrShowSpillAndTheCsvHoldsTheWholeSheet) {
     write("data.csv", "1,\"a b\"\n");
     const std::string text =
