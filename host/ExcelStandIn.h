@@ -2,9 +2,10 @@
 #define HOST_EXCELSTANDIN_H
 
 // The stand-in Excel: the functions an add-in calls back into, in both record layouts, with the
-// sheets behind references, the windows, the status bar, the function registry, the accounting of
-// every block of memory it hands out, and a log of every call. One exists at a time; the host
-// program's exports (MdCallBack12, and XLCALL32 through them) reach the current one.
+// sheets behind references, the windows, the status bar, alerts, menus and toolbars, the function
+// registry and the add-in's names, the accounting of every block of memory it hands out, and a
+// log of every call. One exists at a time; the host program's exports (MdCallBack12, and XLCALL32
+// through them) reach the current one.
 
 #include "ArgumentRecord.h"
 #include "CommandBars.h"
@@ -146,14 +147,11 @@ public:
     // Excel 4 text may count its closing zero). Nothing when the status bar is Excel's own.
     std::optional<std::u16string> statusBar() const;
     const FunctionRegistry& registry() const { return registry_; }
-    const CommandBars& commandBars() const { return commandBars_; }
     // The texts of every xlcAlert, in order: Excel would have shown each in a dialog.
     const std::vector<std::u16string>& alerts() const { return alerts_; }
     const std::vector<CellsSet>& cellsSet() const { return cellsSet_; }
     const FaultLog& faults() const { return faults_; }
     void clearFaults() { faults_.clear(); }
-    // A fault the add-in made outside a call into Excel (a worksheet call that broke the rules).
-    void recordFault(FaultKind kind, std::string detail) { faults_.record(kind, std::move(detail)); }
     // What the stand-in answered in Excel's place without the add-in being at fault.
     const NoticeLog& notices() const { return notices_; }
     std::size_t outstandingAllocations() const { return ledger_.outstanding(); }
