@@ -113,6 +113,20 @@ void AddInModule::close() {
     if (const FARPROC autoClose = procedure("xlAutoClose")) as<int(XLCALL_STDCALL*)()>(autoClose)();
 }
 
+std::vector<std::string> AddInModule::runCommand(const Registration& command) {
+    const FARPROC entry = procedure(command.procedure());
+    const ParsedTypeText parsed = parseTypeText(command.typeText());
+    // Called as it returns (a double comes back on the x87 stack, which the caller must clear),
+    // through the same call path as worksheet functions, which survives a __cdecl export.
+    const NativeType result = parsed.typeText ? resultType(*parsed.typeText) : NativeType::Pointer;
+    try {
+        callNative(entryPoint(entry), result, {});
+    } catch (...) {
+        return {"let an exception out of " + command.procedure()};
+    }
+    return {};
+}
+
 WorksheetCall AddInModule::call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                                 ExcelStandIn& host) {
     WorksheetCall call{Value::error(uncalledCellError), {}, {}, registration.procedure()};

@@ -63,6 +63,9 @@ public:
     // exported) or xlAddInManagerInfo, asked with the number 1 (a null answer shows #NUM!); nothing
     // when the add-in exports neither.
     std::optional<WorksheetCall> addInManagerInfo(ExcelStandIn& host);
+    // Runs a command as Excel runs one from a menu or its Run dialog: with no arguments, ignoring
+    // what it returns. Gives what it did that Excel would not forgive.
+    std::vector<std::string> runCommand(const Registration& command);
 
 private:
     FARPROC procedure(const std::string& name) const;

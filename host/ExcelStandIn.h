@@ -2,11 +2,13 @@
 #define HOST_EXCELSTANDIN_H
 
 // The stand-in Excel: the functions an add-in calls back into, in both record layouts, with the
-// sheets behind references, the windows, the status bar, the function registry, the accounting of
-// every block of memory it hands out, and a log of every call. One exists at a time; the host
-// program's exports (MdCallBack12, and XLCALL32 through them) reach the current one.
+// sheets behind references, the windows, the status bar, alerts, menus and toolbars, the function
+// registry and the add-in's names, the accounting of every block of memory it hands out, and a
+// log of every call. One exists at a time; the host program's exports (MdCallBack12, and XLCALL32
+// through them) reach the current one.
 
 #include "ArgumentRecord.h"
+#include "CommandBars.h"
 #include "FunctionRegistry.h"
 #include "HostEntryPoints.h"
 #include "HostFaults.h"
@@ -18,6 +20,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,6 +48,27 @@ struct StatusEntry {
 bool operator==(const StatusEntry& a, const StatusEntry& b);
 std::ostream& operator<<(std::ostream& out, const StatusEntry& entry);
 
+// What Excel is running when the add-in calls back: Excel itself (xlAutoOpen, xlAutoClose, the
+// add-in manager), a command, a cell's formula, or a function another add-in called with xlUDF.
+// It decides what xlfCaller gives and whether the command-only functions (xlSet) may run.
+struct Caller {
+    enum class Kind { Excel, Command, Cell, Function };
+    Kind kind = Kind::Excel;
+    Area cell;              // the formula's cell, for Kind::Cell
+    double registerId = 0;  // the function's register id, for Kind::Function
+
+    static Caller excel() { return Caller{}; }
+    static Caller command() { return Caller{Kind::Command, {}, 0}; }
+    static Caller cellFormula(const Area& cell) { return Caller{Kind::Cell, cell, 0}; }
+    static Caller function(double registerId) { return Caller{Kind::Function, {}, registerId}; }
+};
+
+// Cells a command set with xlSet, in the order it set them.
+struct CellsSet {
+    SheetId sheet;
+    Area area;
+};
+
 class ExcelStandIn {
 public:
     static constexpr const char* defaultAddInPath = "C:\\AddIns\\MatrixFunctions.xll";
@@ -66,13 +90,45 @@ public:
     void setVersion(std::string versionText);
     const std::string& versionText() const { return versionText_; }
     int majorVersion() const { return majorVersion_; }
+    // What XLCallVer answers: the C API's version, 0x0C00 from Excel 2007 on and 0x0500 before,
+    // the same for every earlier Excel.
+    int callVersion() const { return majorVersion_ >= 12 ? 0x0C00 : 0x0500; }
     // The add-in's full path, which xlGetName gives and xlfRegister's module must name.
     void setAddInPath(std::string path) { addInPath_ = std::move(path); }
     const std::string& addInPath() const { return addInPath_; }
     // How xlfRegister checks that the add-in exports a procedure; unchecked when not set.
     void setExportLookup(std::function<bool(const std::string& procedure)> lookup) { exportLookup_ = std::move(lookup); }
+    // How Excel calls a registered function for xlUDF (and a formula xlfEvaluate reads): what the
+    // cell would show. Without it such calls are answered as not modelled.
+    using FunctionCaller = std::function<Value(const Registration& function, const std::vector<Value>& arguments)>;
+    void setFunctionCaller(FunctionCaller caller) { functionCaller_ = std::move(caller); }
+    // How xlfEvaluate reads a formula text: the value, or nothing for a text the reader does not
+    // understand (which is then answered as not modelled, as it is when there is no reader).
+    using FormulaReader = std::function<std::optional<Value>(const std::u16string& formula)>;
+    void setFormulaReader(FormulaReader reader) { formulaReader_ = std::move(reader); }
+
+    // What Excel is running now; the previous caller comes back when the scope ends.
+    class CallerScope {
+    public:
+        CallerScope(ExcelStandIn& host, Caller caller) : host_(host), previous_(host.caller_) { host.caller_ = caller; }
+        ~CallerScope() { host_.caller_ = previous_; }
+        CallerScope(const CallerScope&) = delete;
+        CallerScope& operator=(const CallerScope&) = delete;
+
+    private:
+        ExcelStandIn& host_;
+        Caller previous_;
+    };
+    const Caller& caller() const { return caller_; }
+
+    // The workbook's name, as xlSheetNm and xlfGetDocument give it.
+    static constexpr const char* workbookName = "Book1";
+    // The value a name defined for the add-in (xlfSetName, or a registered function's name, which
+    // stands for its register id) has now: a reference gives its cells' values. Nothing for no such name.
+    std::optional<Value> nameValue(const std::u16string& name) const;
 
     SheetModel& sheets() { return sheets_; }
+    const SheetModel& sheets() const { return sheets_; }
     HostWindows& windows() { return windows_; }
 
     // ---- Excel's doors: what XLCALL32 and MdCallBack12 forward to
@@ -91,8 +147,13 @@ public:
     // Excel 4 text may count its closing zero). Nothing when the status bar is Excel's own.
     std::optional<std::u16string> statusBar() const;
     const FunctionRegistry& registry() const { return registry_; }
+    // The texts of every xlcAlert, in order: Excel would have shown each in a dialog.
+    const std::vector<std::u16string>& alerts() const { return alerts_; }
+    const std::vector<CellsSet>& cellsSet() const { return cellsSet_; }
     const FaultLog& faults() const { return faults_; }
     void clearFaults() { faults_.clear(); }
+    // What the stand-in answered in Excel's place without the add-in being at fault.
+    const NoticeLog& notices() const { return notices_; }
     std::size_t outstandingAllocations() const { return ledger_.outstanding(); }
     // Records a leak fault for every block still handed out (and takes it back); returns their count.
     std::size_t checkForLeaks() { return ledger_.checkForLeaks(); }
@@ -103,6 +164,9 @@ private:
         int code;
         std::optional<Value> value;
     };
+    // A function or a question the stand-in does not model: a notice, and an error in the result so
+    // that an add-in that frees it regardless does no harm.
+    Answer notModelled(int code, const std::string& what);
 
     template <class L>
     int dispatch(Entry entry, int function, typename L::Record* result, int count, typename L::Record** argv);
@@ -116,19 +180,42 @@ private:
     Answer answer(int function, const std::vector<Value>& arguments, Layout layout);
     Answer coerceCall(const std::vector<Value>& arguments);
     Answer messageCall(const std::vector<Value>& arguments);
+    Answer registerCall(const std::vector<Value>& arguments, Layout layout);
+    Answer workspaceCall(const std::vector<Value>& arguments);
+    Answer documentCall(const std::vector<Value>& arguments);
+    Answer callerCall() const;
+    Answer sheetNameCall(const std::vector<Value>& arguments) const;
+    Answer sheetIdCall(const std::vector<Value>& arguments) const;
+    Answer instanceCall(int function, Layout layout) const;
+    Answer setNameCall(const std::vector<Value>& arguments);
+    Answer evaluateCall(const std::vector<Value>& arguments);
+    Answer udfCall(const std::vector<Value>& arguments);
+    Answer alertCall(const std::vector<Value>& arguments);
+    Answer setCall(const std::vector<Value>& arguments);
+    Answer menuCall(int function, const std::vector<Value>& arguments);
+    std::string sheetTitle(SheetId sheet) const;
+    std::optional<SheetId> sheetOf(const Value& reference) const;
     void malformed(const CallRecord& call, std::string detail);
 
     std::string versionText_;
     int majorVersion_;
     std::string addInPath_ = defaultAddInPath;
     std::function<bool(const std::string&)> exportLookup_;
+    FunctionCaller functionCaller_;
+    FormulaReader formulaReader_;
+    Caller caller_;
     FaultLog faults_;
+    NoticeLog notices_;
     MemoryLedger ledger_;
     SheetModel sheets_;
     HostWindows windows_;
     FunctionRegistry registry_;
+    CommandBars commandBars_;
+    std::map<std::u16string, Value> names_;  // by upper-case name: Excel's names ignore case
     std::vector<CallRecord> calls_;
     std::vector<StatusEntry> statusLog_;
+    std::vector<std::u16string> alerts_;
+    std::vector<CellsSet> cellsSet_;
 };
 
 }  // namespace xlhost

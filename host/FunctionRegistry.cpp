@@ -1,5 +1,6 @@
 #include "FunctionRegistry.h"
 
+#include "Coercion.h"
 #include "TypeText.h"
 
 #include <algorithm>
@@ -9,19 +10,7 @@ namespace xlhost {
 
 namespace {
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 bool isAbsent(const Value& value) { return value.kind() == Kind::Missing || value.kind() == Kind::Nil; }
-
-std::optional<double> numberOf(const Value& value) {
-    if (value.kind() == Kind::Number) return value.number();
-    if (value.kind() == Kind::Integer) return double(value.integer());
-    return std::nullopt;
-}
 
 }  // namespace
 
@@ -35,7 +24,11 @@ std::string Registration::text(std::size_t index) const {
 }
 
 std::optional<double> Registration::macroType() const {
-    return arguments.size() > 5 ? numberOf(arguments[5]) : std::nullopt;
+    if (arguments.size() <= 5 || isAbsent(arguments[5])) return 1.0;
+    const Value& given = arguments[5];
+    if (given.kind() == Kind::Text) return textToNumber(given.text());
+    if (given.kind() == Kind::Boolean) return given.boolean() ? 1.0 : 0.0;
+    return given.numeric();
 }
 
 std::optional<std::string> typeTextProblem(const std::string& typeText, int majorVersion) {
@@ -47,15 +40,12 @@ std::optional<std::string> typeTextProblem(const std::string& typeText, int majo
 std::string FunctionRegistry::rejectionOf(const Registration& registration, const Rules& rules) const {
     const std::vector<Value>& arguments = registration.arguments;
     if (arguments.size() < 3) return "fewer than three arguments";
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (i == 5) {
-            const auto macroType = numberOf(arguments[i]);
-            if (!isAbsent(arguments[i]) && (!macroType || (*macroType != 0 && *macroType != 1 && *macroType != 2)))
-                return "macro type " + describe(arguments[i]);
-        } else if (arguments[i].kind() != Kind::Text && (i < 3 || !isAbsent(arguments[i]))) {
+    const auto macroType = registration.macroType();
+    if (!macroType || (*macroType != 0 && *macroType != 1 && *macroType != 2))
+        return "macro type " + describe(arguments[5]);
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        if (i != 5 && arguments[i].kind() != Kind::Text && (i < 3 || !isAbsent(arguments[i])))
             return "argument " + std::to_string(i + 1) + " is " + describe(arguments[i]) + ", not a text";
-        }
-    }
     const std::string module = registration.module();
     if (!sameIgnoringCase(module, rules.addInPath)) return "module " + module + " is not the loaded add-in";
     const std::string procedure = registration.procedure();
@@ -90,7 +80,7 @@ Value FunctionRegistry::registerFunction(std::vector<Value> arguments, Layout la
 }
 
 Value FunctionRegistry::unregister(const Value& id) {
-    const auto number = numberOf(id);
+    const auto number = id.numeric();
     bool found = false;
     for (Registration& registration : registrations_) {
         if (number && registration.active && registration.id == *number) {
@@ -104,6 +94,21 @@ Value FunctionRegistry::unregister(const Value& id) {
 const Registration* FunctionRegistry::find(std::string_view functionName) const {
     for (auto it = registrations_.rbegin(); it != registrations_.rend(); ++it)
         if (it->accepted() && it->functionName() == functionName) return &*it;
+    return nullptr;
+}
+
+const Registration* FunctionRegistry::findActive(std::string_view name, bool command) const {
+    for (auto it = registrations_.rbegin(); it != registrations_.rend(); ++it)
+        if (it->active && it->isCommand() == command && sameIgnoringCase(it->functionName(), name)) return &*it;
+    return nullptr;
+}
+
+const Registration* FunctionRegistry::findFunction(std::string_view name) const { return findActive(name, false); }
+const Registration* FunctionRegistry::findCommand(std::string_view name) const { return findActive(name, true); }
+
+const Registration* FunctionRegistry::findById(double id) const {
+    for (const Registration& registration : registrations_)
+        if (registration.active && registration.id == id) return &registration;
     return nullptr;
 }
 

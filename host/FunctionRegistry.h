@@ -31,7 +31,11 @@ struct Registration {
     std::string typeText() const { return text(2); }
     std::string functionName() const { return text(3); }
     std::string argumentText() const { return text(4); }
+    // The macro type as REGISTER reads it: a number, or a text or boolean converted to one (Excel's own
+    // template gives "1" and "2"); 1, a function, when absent; nothing when it is no number at all.
     std::optional<double> macroType() const;
+    // Macro type 2: run from a menu, a shortcut or the Run dialog, never from a cell.
+    bool isCommand() const { return macroType() == 2.0; }
     std::string category() const { return text(6); }
     std::string shortcut() const { return text(7); }
     std::string helpTopic() const { return text(8); }
@@ -59,9 +63,15 @@ public:
     const std::vector<Registration>& registrations() const { return registrations_; }
     // The latest accepted registration under that worksheet name, or null.
     const Registration* find(std::string_view functionName) const;
+    // The active worksheet function, or command, Excel finds under that name, whatever its case.
+    const Registration* findFunction(std::string_view name) const;
+    const Registration* findCommand(std::string_view name) const;
+    // The active registration with that register id, or null.
+    const Registration* findById(double id) const;
     bool isActive(double id) const;
 
 private:
+    const Registration* findActive(std::string_view name, bool command) const;
     std::string rejectionOf(const Registration& registration, const Rules& rules) const;
 
     std::vector<Registration> registrations_;

@@ -1,5 +1,6 @@
 // Exported by every host program (linked in as an object, never from a static library, so that
-// nothing can drop it): Excel 12's MdCallBack12 and the dispatcher XLCALL32 forwards to.
+// nothing can drop it): Excel 12's MdCallBack12, and the dispatcher and C API version XLCALL32
+// forwards to.
 
 #include "ExcelStandIn.h"
 #include "HostEntryPoints.h"
@@ -16,6 +17,11 @@ XLHOST_EXPORT int XlHostExcel4Dispatch(int entry, int xlfn, XLOPER* result, int 
     xlhost::ExcelStandIn* host = xlhost::ExcelStandIn::current();
     if (host == nullptr) return xlretFailed;
     return host->excel4(static_cast<xlhost::Entry>(entry), xlfn, result, count, argv);
+}
+
+XLHOST_EXPORT int XlHostCallVersion() {
+    const xlhost::ExcelStandIn* host = xlhost::ExcelStandIn::current();
+    return host == nullptr ? 0 : host->callVersion();
 }
 
 XLHOST_EXPORT int XLCALL_STDCALL MdCallBack12(int xlfn, int count, XLOPER12** argv, XLOPER12* result) {

@@ -69,6 +69,36 @@ TEST_F(HostEntryPoints, MdCallBack12ReachesTheHostInTheExcel12Layout) {
     EXPECT_TRUE(host.faults().empty()) << host.faults();
 }
 
+TEST_F(HostEntryPoints, XLCallVerAnswersTheCApiVersionAndLPenHelperDoesNothing) {
+    using XLCallVerFunction = int(XLCALL_STDCALL*)();
+    using LPenHelperFunction = long(XLCALL_STDCALL*)(int, void*);
+    const auto xlCallVer = exportOf<XLCallVerFunction>(library, "XLCallVer");
+    const auto lPenHelper = exportOf<LPenHelperFunction>(library, "LPenHelper");
+    ASSERT_NE(xlCallVer, nullptr);
+    ASSERT_NE(lPenHelper, nullptr);
+    EXPECT_EQ(xlCallVer(), 0) << "no Excel running";
+    ExcelStandIn host("16.0");
+    EXPECT_EQ(xlCallVer(), 0x0C00);
+    host.setVersion("11.0");
+    EXPECT_EQ(xlCallVer(), 0x0500);
+    int formulaInfo[4] = {};
+    EXPECT_EQ(lPenHelper(14 | xlSpecial, formulaInfo), 0);
+    EXPECT_EQ(host.notices().count(NoticeKind::NotModelled), 1u) << host.notices();
+    EXPECT_EQ(host.calls().back().entry, Entry::LPenHelper);
+}
+
+#ifdef _WIN32
+// Microsoft's import library links these four by ordinal; the names must stay too.
+TEST_F(HostEntryPoints, XLCALL32ExportsItsFunctionsUnderMicrosoftsOrdinals) {
+    const char* const names[] = {"XLCallVer", "Excel4", "Excel4v", "LPenHelper"};
+    for (int ordinal = 1; ordinal <= 4; ++ordinal) {
+        const FARPROC byOrdinal = GetProcAddress(library, MAKEINTRESOURCEA(ordinal));
+        EXPECT_NE(byOrdinal, nullptr) << ordinal;
+        EXPECT_EQ(byOrdinal, GetProcAddress(library, names[ordinal - 1])) << names[ordinal - 1];
+    }
+}
+#endif
+
 TEST_F(HostEntryPoints, WithoutARunningHostEveryCallFails) {
     XLOPER result{};
     EXPECT_EQ(excel4(xlGetName, &result, 0), xlretFailed);

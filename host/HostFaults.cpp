@@ -6,12 +6,27 @@
 
 namespace xlhost {
 
-void FaultLog::record(FaultKind kind, std::string detail) { faults_.push_back(Fault{kind, std::move(detail)}); }
-
-std::size_t FaultLog::count(FaultKind kind) const {
-    return static_cast<std::size_t>(
-        std::count_if(faults_.begin(), faults_.end(), [kind](const Fault& fault) { return fault.kind == kind; }));
+template <class Kind>
+void CountedLog<Kind>::record(Kind kind, std::string detail, std::size_t times) {
+    for (Counted<Kind>& entry : entries_) {
+        if (entry.kind == kind && entry.detail == detail) {
+            entry.times += times;
+            return;
+        }
+    }
+    entries_.push_back(Counted<Kind>{kind, std::move(detail), times});
 }
+
+template <class Kind>
+std::size_t CountedLog<Kind>::count(Kind kind) const {
+    std::size_t total = 0;
+    for (const Counted<Kind>& entry : entries_)
+        if (entry.kind == kind) total += entry.times;
+    return total;
+}
+
+template class CountedLog<FaultKind>;
+template class CountedLog<NoticeKind>;
 
 const char* faultKindName(FaultKind kind) {
     switch (kind) {
@@ -19,18 +34,44 @@ const char* faultKindName(FaultKind kind) {
         case FaultKind::DoubleFree: return "double free";
         case FaultKind::ForeignFree: return "free of foreign memory";
         case FaultKind::MalformedArgument: return "malformed argument";
-        case FaultKind::UnavailableEntry: return "unavailable entry point";
+        case FaultKind::BrokenCall: return "broken call";
     }
     return "?";
 }
 
-std::ostream& operator<<(std::ostream& out, const Fault& fault) {
-    return out << faultKindName(fault.kind) << ": " << fault.detail;
+const char* noticeKindName(NoticeKind kind) {
+    switch (kind) {
+        case NoticeKind::MissingEntry: return "missing entry point";
+        case NoticeKind::NotModelled: return "not modelled";
+    }
+    return "?";
 }
 
-std::ostream& operator<<(std::ostream& out, const FaultLog& faults) {
-    for (const Fault& fault : faults.all()) out << fault << '\n';
+namespace {
+
+std::ostream& printCounted(std::ostream& out, const char* kind, const std::string& detail, std::size_t times) {
+    out << kind << ": " << detail;
+    if (times > 1) out << " (" << times << " times)";
     return out;
 }
+
+template <class Kind>
+std::ostream& printLog(std::ostream& out, const CountedLog<Kind>& log) {
+    for (const Counted<Kind>& entry : log.all()) out << entry << '\n';
+    return out;
+}
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, const Fault& fault) {
+    return printCounted(out, faultKindName(fault.kind), fault.detail, fault.times);
+}
+
+std::ostream& operator<<(std::ostream& out, const Notice& notice) {
+    return printCounted(out, noticeKindName(notice.kind), notice.detail, notice.times);
+}
+
+std::ostream& operator<<(std::ostream& out, const FaultLog& faults) { return printLog(out, faults); }
+std::ostream& operator<<(std::ostream& out, const NoticeLog& notices) { return printLog(out, notices); }
 
 }  // namespace xlhost

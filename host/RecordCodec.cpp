@@ -78,6 +78,9 @@ Value RecordCodec<L>::decode(const Record& record) {
         case xltypeNil:
             return Value::nil();
         case xltypeBigData:
+            // A count of zero marks a handle, as Excel gives its instance; bytes are not read.
+            if (record.val.bigdata.cbData == 0)
+                return Value::handle(reinterpret_cast<std::uintptr_t>(record.val.bigdata.h.hdata));
             return Value::bigData();
         case xltypeFlow:
             return Value::flow();
@@ -95,7 +98,8 @@ Value RecordCodec<L>::decode(const Record& record) {
         }
         case xltypeRef: {
             const auto* list = record.val.mref.lpmref;
-            if (list == nullptr) return Value::invalid(word, "reference with a null area list");
+            // A null list names the sheet alone: what xlSheetId gives and xlSheetNm takes.
+            if (list == nullptr) return Value::reference(record.val.mref.idSheet, std::vector<Area>());
             if (list->count == 0) return Value::invalid(word, "reference with no area");
             std::vector<Area> areas;
             for (std::size_t i = 0; i < list->count; ++i) {
@@ -158,6 +162,10 @@ std::optional<std::size_t> RecordCodec<L>::blockSize(const Value& value, std::st
             return bytes;
         }
         case Kind::Reference: {
+            if (value.areas().empty() && !value.isSheetReference()) {
+                if (value.sheet() > L::maxSheetId) return refuse("sheet id too wide for the layout");
+                return 0;  // the sheet alone: a null area list
+            }
             if (value.areas().empty() || value.areas().size() > UINT16_MAX) return refuse("reference area count");
             for (const Area& area : value.areas())
                 if (!areaFits<L>(area)) return refuse("reference area outside the layout's sheet");
@@ -167,6 +175,8 @@ std::optional<std::size_t> RecordCodec<L>::blockSize(const Value& value, std::st
             return referenceListSize<L>(value.areas().size());
         }
         case Kind::BigData:
+            if (value.isHandle()) return 0;
+            break;
         case Kind::Flow:
         case Kind::Invalid:
             break;
@@ -188,6 +198,9 @@ std::optional<std::size_t> RecordCodec<L>::elementBlockSize(const Value& element
 
 template <class L>
 void RecordCodec<L>::encode(const Value& value, Record& record, unsigned char* block) {
+    // Cleared first: a field narrower than the add-in reads it (the Excel 4 sheet id, pointer-wide
+    // in Excel's own layout) must not show what the record held before.
+    record = Record{};
     write(value, record, block);
 }
 
@@ -244,6 +257,10 @@ unsigned char* RecordCodec<L>::write(const Value& value, Record& record, unsigne
                 record.val.sref.count = 1;
                 writeArea<L>(value.areas().front(), record.val.sref.ref);
                 record.xltype = TypeWord(xltypeSRef);
+            } else if (value.areas().empty()) {
+                record.val.mref.lpmref = nullptr;
+                record.val.mref.idSheet = static_cast<decltype(record.val.mref.idSheet)>(value.sheet());
+                record.xltype = TypeWord(xltypeRef);
             } else {
                 auto* list = reinterpret_cast<typename L::MultiRef*>(cursor);
                 list->count = static_cast<std::uint16_t>(value.areas().size());
@@ -255,6 +272,12 @@ unsigned char* RecordCodec<L>::write(const Value& value, Record& record, unsigne
             }
             break;
         case Kind::BigData:
+            if (value.isHandle()) {
+                record.val.bigdata.h.hdata = reinterpret_cast<void*>(value.handleValue());
+                record.val.bigdata.cbData = 0;
+                record.xltype = TypeWord(xltypeBigData);
+            }
+            break;
         case Kind::Flow:
         case Kind::Invalid:
             break;  // blockSize() refuses these; nothing is written

@@ -121,6 +121,11 @@ std::string cellText(const Value& value, bool fullPrecision) {
 
 void printFormulaResults(std::ostream& out, const EvaluatedSheet& sheet, bool fullPrecision) {
     for (const FormulaResult& result : sheet.formulas) {
+        if (result.entry->isCommand) {
+            out << result.entry->formulaText << '\n';
+            for (const std::string& effect : result.effects) out << "     " << effect << '\n';
+            continue;
+        }
         out << rangeName(result.area) << " = " << result.entry->formulaText << '\n';
         if (result.spillBlocked) {
             out << "     " << spillText << "  (the " << result.value.rows() << " x " << result.value.columns()
@@ -155,12 +160,13 @@ void printCsv(std::ostream& out, const EvaluatedSheet& sheet, const SheetModel& 
 void printRegistrations(std::ostream& out, const FunctionRegistry& registry) {
     std::vector<std::string> categories;
     for (const Registration& registration : registry.registrations())
-        if (registration.active && std::find(categories.begin(), categories.end(), registration.category()) == categories.end())
+        if (registration.active && !registration.isCommand() &&
+            std::find(categories.begin(), categories.end(), registration.category()) == categories.end())
             categories.push_back(registration.category());
     for (const std::string& category : categories) {
         out << "Category: " << category << '\n';
         for (const Registration& registration : registry.registrations()) {
-            if (!registration.active || registration.category() != category) continue;
+            if (!registration.active || registration.isCommand() || registration.category() != category) continue;
             std::vector<std::string> names;
             std::istringstream argumentText(registration.argumentText());
             for (std::string name; std::getline(argumentText, name, ',');) {
@@ -175,6 +181,17 @@ void printRegistrations(std::ostream& out, const FunctionRegistry& registry) {
                 out << "      " << (i < names.size() ? names[i] : "argument " + std::to_string(i + 1)) << ": "
                     << registration.argumentHelp(i) << '\n';
         }
+    }
+    // Commands have no place in the dialog: Excel runs them from menus, shortcuts and its Run dialog.
+    bool anyCommand = false;
+    for (const Registration& registration : registry.registrations()) {
+        if (!registration.active || !registration.isCommand()) continue;
+        if (!anyCommand) out << "Commands:\n";
+        anyCommand = true;
+        out << "  " << registration.functionName() << "    [" << registration.procedure() << ", type "
+            << registration.typeText() << "]";
+        if (!registration.shortcut().empty()) out << "  shortcut Ctrl+" << registration.shortcut();
+        out << '\n';
     }
     for (const Registration& registration : registry.registrations())
         if (!registration.accepted())

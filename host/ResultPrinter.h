@@ -27,7 +27,7 @@ void printFormulaResults(std::ostream& out, const EvaluatedSheet& sheet, bool fu
 void printCsv(std::ostream& out, const EvaluatedSheet& sheet, const SheetModel& sheets);
 
 // By category: each function's signature with its argument names, its help text, each argument's
-// description; then the registrations Excel refused, with the reason.
+// description; then the commands; then the registrations Excel refused, with the reason.
 void printRegistrations(std::ostream& out, const FunctionRegistry& registry);
 
 }  // namespace xlhost

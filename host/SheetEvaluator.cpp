@@ -27,16 +27,23 @@ void widen(std::optional<Area>& used, const Area& area) {
 }  // namespace
 
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             const FormulaFunction& evaluate) {
+                             const FormulaFunction& evaluate, const CommandFunction& run) {
     EvaluatedSheet evaluated;
     const SheetId active = sheets.activeSheet();
     for (const SheetEntry& entry : sheet.entries) {
+        if (entry.isCommand) continue;
         widen(evaluated.usedArea, entry.target);
         if (!entry.isFormula) sheets.setCells(active, entry.target.firstRow, entry.target.firstColumn, entry.values);
     }
     const FormulaCells formulaCells(sheet.entries);
     for (std::size_t index = 0; index < sheet.entries.size(); ++index) {
         const SheetEntry& entry = sheet.entries[index];
+        if (entry.isCommand) {
+            CommandRun done = run(entry);
+            for (const Area& area : done.cellsSet) widen(evaluated.usedArea, area);
+            evaluated.formulas.push_back(FormulaResult{&entry, entry.target, Value::nil(), false, std::move(done.effects)});
+            continue;
+        }
         if (!entry.isFormula) continue;
         FormulaResult result{&entry, entry.target, evaluate(entry), false};
         const std::int32_t row = entry.target.firstRow;

@@ -16,6 +16,13 @@ protected:
     EvaluatedSheet evaluate(const std::string& text, SheetLimits limits = SheetLimits::forExcel(12)) {
         std::istringstream in(text);
         sheet = parseSheet(in, "book.sheet", limits);
+        // The command "fill" sets C5 to 9; every command tells which line it ran on.
+        const auto run = [this](const SheetEntry& command) {
+            calls.push_back(command.line);
+            if (command.function != "fill") return CommandRun{{"nothing"}, {}};
+            sheets.setCell(sheets.activeSheet(), 4, 2, Value::number(9));
+            return CommandRun{{"set C5 = 9"}, {Area{4, 4, 2, 2}}};
+        };
         return evaluateSheet(sheet, sheets, limits, [this](const SheetEntry& formula) {
             calls.push_back(formula.line);
             if (formula.function == "cell") {
@@ -27,7 +34,7 @@ protected:
             std::vector<Value> elements;
             for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
             return Value::array(rows, columns, std::move(elements));
-        });
+        }, run);
     }
     Value at(const std::string& cell) {
         const Area area = *parseRange(cell, SheetLimits::forExcel(12));
@@ -89,6 +96,16 @@ TEST_F(Evaluation, WhatLiesInsideAWideSpillAreaBlocksItAndWhatLiesJustBesideItDo
     EXPECT_EQ(at("C1"), Value::nil());
     EXPECT_EQ(at("AN2"), Value::number(39));
     EXPECT_EQ(at("AN4"), Value::number(39));
+}
+
+TEST_F(Evaluation, CommandsRunInTheirTurnAndTheFormulasBelowSeeWhatTheySet) {
+    const EvaluatedSheet evaluated = evaluate("A1 = cell(C5)\nrun fill\nA2 = cell(C5)\nrun other\n");
+    EXPECT_EQ(calls, (std::vector<int>{1, 2, 3, 4}));
+    ASSERT_EQ(evaluated.formulas.size(), 4u);
+    EXPECT_EQ(evaluated.formulas[0].value, Value::nil());
+    EXPECT_EQ(evaluated.formulas[1].effects, std::vector<std::string>{"set C5 = 9"});
+    EXPECT_EQ(evaluated.formulas[2].value, Value::number(9));
+    EXPECT_EQ(evaluated.usedArea, (Area{0, 4, 0, 2})) << "the cells a command set are used";
 }
 
 }  // namespace

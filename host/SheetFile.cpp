@@ -253,6 +253,7 @@ private:
 void checkCells(const SheetFile& sheet) {
     GivenCells given;
     for (const SheetEntry& entry : sheet.entries) {
+        if (entry.isCommand) continue;
         const Area& target = entry.target;
         if (entry.isFormula) {
             given.add(target.firstRow, target.firstColumn, target.firstColumn, entry.line, sheet.path);
@@ -292,9 +293,22 @@ void checkCells(const SheetFile& sheet) {
     }
 }
 
+// "run NAME": a command to run; false for any other line.
+bool commandLine(LineReader& reader, SheetEntry& entry) {
+    LineReader lookahead = reader;
+    if (!sameIgnoringCase(lookahead.tokenUntil(" \t="), "RUN") || lookahead.peek() == '=') return false;
+    const std::string name(lookahead.rest());
+    if (!isFunctionName(name)) reader.fail("'run' takes the name of a command, not '" + name + "'");
+    entry.isCommand = true;
+    entry.function = name;
+    entry.formulaText = "run " + name;
+    return true;
+}
+
 SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const SheetLimits& limits) {
     SheetEntry entry;
     entry.line = line;
+    if (commandLine(reader, entry)) return entry;
     const std::string targetText(reader.tokenUntil("="));
     if (!reader.take('=')) reader.fail("expected 'CELL = ...' or 'RANGE = ...'");
     const auto target = parseRange(targetText, limits);

@@ -10,6 +10,7 @@
 //   D1 = mtrx_Cholesky(A1:B2)     a formula: function name, arguments in parentheses
 //   D5 = mtrx_Row(A1:B2, 2)       arguments: ranges, numbers, "texts", TRUE/FALSE, errors, or
 //   D6 = mtrx_Row(A1:B2, )        nothing (a missing argument)
+//   run fDance                    runs the add-in's command fDance, as Excel's Run dialog does
 //
 // A target of one cell takes the block's shape from its values; a range must have the values'
 // shape. A formula's target is one cell, from which an array result spills. Cell names are
@@ -57,6 +58,7 @@ struct SheetEntry {
     int line = 0;
     Area target;
     bool isFormula = false;
+    bool isCommand = false;       // a "run" line: no target; `function` names the command
     Value values = Value::nil();  // an array holding the block, for a values or CSV line
     std::string function;         // for a formula
     std::vector<FormulaArgument> arguments;

@@ -126,6 +126,18 @@ TEST(SheetFormulas, ARangeMayHoldEarlierFormulasOnlyAndTheFirstLaterOneIsNamed) 
     EXPECT_EQ(failure("D2 = f(D1:D3)\nD3 = g()\n"), "book.sheet:1: the formula uses its own cell D2");
 }
 
+TEST(SheetCommands, RunLinesNameACommandAndHaveNoCell) {
+    const SheetFile sheet = parsed("run fDance\nRUN1 = 5\n  Run   Other.Cmd\nA2 = f(A1)\n");
+    ASSERT_EQ(sheet.entries.size(), 4u);
+    EXPECT_TRUE(sheet.entries[0].isCommand);
+    EXPECT_EQ(sheet.entries[0].function, "fDance");
+    EXPECT_EQ(sheet.entries[0].formulaText, "run fDance");
+    EXPECT_FALSE(sheet.entries[1].isCommand) << "RUN1 is a cell";
+    EXPECT_EQ(sheet.entries[2].function, "Other.Cmd");
+    EXPECT_EQ(failure("run"), "book.sheet:1: 'run' takes the name of a command, not ''");
+    EXPECT_EQ(failure("run f(A1)"), "book.sheet:1: 'run' takes the name of a command, not 'f(A1)'");
+}
+
 class SheetCsv : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,8 +1,9 @@
 #include "Value.h"
 
-#include "XlCall.h"
+#include "FunctionNumbers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <iomanip>
 #include <ostream>
@@ -64,6 +65,13 @@ Value Value::integer(std::int32_t value) {
 Value Value::missing() { return Value(Kind::Missing); }
 Value Value::nil() { return Value(Kind::Nil); }
 Value Value::bigData() { return Value(Kind::BigData); }
+
+Value Value::handle(std::uintptr_t handle) {
+    Payload payload;
+    payload.isHandle = true;
+    payload.handle = handle;
+    return Value(Kind::BigData, std::move(payload));
+}
 Value Value::flow() { return Value(Kind::Flow); }
 
 Value Value::array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements) {
@@ -112,6 +120,12 @@ const Value& Value::element(std::int32_t row, std::int32_t column) const {
     return elements()[std::size_t(row) * std::size_t(columns()) + std::size_t(column)];
 }
 
+std::optional<double> Value::numeric() const {
+    if (kind_ == Kind::Number) return number_;
+    if (kind_ == Kind::Integer) return double(integer_);
+    return std::nullopt;
+}
+
 const Value* Value::firstInvalid() const {
     if (kind_ == Kind::Invalid) return this;
     for (const Value& element : elements())
@@ -136,9 +150,10 @@ bool operator==(const Value& a, const Value& b) {
             return a.isSheetReference() == b.isSheetReference() && a.sheet() == b.sheet() && a.areas() == b.areas();
         case Kind::Invalid:
             return a.typeWord() == b.typeWord() && a.problem() == b.problem();
+        case Kind::BigData:
+            return a.isHandle() == b.isHandle() && a.handleValue() == b.handleValue();
         case Kind::Missing:
         case Kind::Nil:
-        case Kind::BigData:
         case Kind::Flow:
             return true;
     }
@@ -199,6 +214,7 @@ std::ostream& operator<<(std::ostream& out, const Value& value) {
         case Kind::Nil:
             return out << "<nil>";
         case Kind::BigData:
+            if (value.isHandle()) return out << "<bigdata handle 0x" << std::hex << value.handleValue() << std::dec << '>';
             return out << "<bigdata>";
         case Kind::Flow:
             return out << "<flow>";
@@ -245,6 +261,12 @@ const char* kindName(Kind kind) {
     return "?";
 }
 
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 std::string errorName(int code) {
     switch (code) {
         case xlerrNull: return "#NULL!";
@@ -272,6 +294,28 @@ std::string functionName(int function) {
         case xlfGetWorkspace: return "xlfGetWorkspace";
         case xlfUnregister: return "xlfUnregister";
         case xlcMessage: return "xlcMessage";
+        case xlStack: return "xlStack";
+        case xlSet: return "xlSet";
+        case xlSheetId: return "xlSheetId";
+        case xlSheetNm: return "xlSheetNm";
+        case xlAbort: return "xlAbort";
+        case xlGetInst: return "xlGetInst";
+        case xlEnableXLMsgs: return "xlEnableXLMsgs";
+        case xlDisableXLMsgs: return "xlDisableXLMsgs";
+        case xlGetFmlaInfo: return "xlGetFmlaInfo";
+        case xlGetInstPtr: return "xlGetInstPtr";
+        case xlUDF: return "xlUDF";
+        case xlfSetName: return "xlfSetName";
+        case xlfCaller: return "xlfCaller";
+        case xlfAddMenu: return "xlfAddMenu";
+        case xlfDeleteMenu: return "xlfDeleteMenu";
+        case xlfGetBar: return "xlfGetBar";
+        case xlfGetDocument: return "xlfGetDocument";
+        case xlfAddToolbar: return "xlfAddToolbar";
+        case xlfDeleteToolbar: return "xlfDeleteToolbar";
+        case xlfEvaluate: return "xlfEvaluate";
+        case xlfGetToolbar: return "xlfGetToolbar";
+        case xlcAlert: return "xlcAlert";
         default: return "function " + std::to_string(function);
     }
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,11 +44,14 @@ public:
     static Value nil();
     // Elements row after row; their count must be rows × columns.
     static Value array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements);
+    // No areas: the sheet alone, as xlSheetId gives it (a record whose area list is null).
     static Value reference(SheetId sheet, std::vector<Area> areas);
     static Value reference(SheetId sheet, const Area& area);
     // A one-area reference on the active sheet (xltypeSRef).
     static Value sheetReference(const Area& area);
     static Value bigData();
+    // A handle in a bigdata record (val.bigdata.h.hdata), as xlGetInstPtr gives Excel's instance.
+    static Value handle(std::uintptr_t handle);
     static Value flow();
     // A record that breaks the layout's rules: the raw type word and what is wrong with it.
     static Value invalid(std::uint32_t typeWord, std::string problem);
@@ -67,8 +71,14 @@ public:
     SheetId sheet() const { return payload().sheet; }
     bool isSheetReference() const { return payload().sheetLocal; }
     const std::vector<Area>& areas() const { return payload().areas; }
+    // For a bigdata value made by handle(): whether it holds one, and which.
+    bool isHandle() const { return payload().isHandle; }
+    std::uintptr_t handleValue() const { return payload().handle; }
     std::uint32_t typeWord() const { return payload().typeWord; }
     const std::string& problem() const { return payload().problem; }
+
+    // The number a number or an integer holds; nothing for any other kind.
+    std::optional<double> numeric() const;
 
     // The first invalid part of this value (itself or an element), or null when there is none.
     const Value* firstInvalid() const;
@@ -88,6 +98,8 @@ private:
         SheetId sheet = 0;
         bool sheetLocal = false;
         std::vector<Area> areas;
+        bool isHandle = false;
+        std::uintptr_t handle = 0;
         std::uint32_t typeWord = 0;
         std::string problem;
     };
@@ -113,6 +125,8 @@ std::ostream& operator<<(std::ostream& out, const Value& value);
 std::ostream& operator<<(std::ostream& out, const Area& area);
 std::string describe(const Value& value);
 const char* kindName(Kind kind);
+// Whether two texts are the same but for the case of their ASCII letters, as Excel compares names.
+bool sameIgnoringCase(std::string_view a, std::string_view b);
 // "#N/A" for xlerrNA and so on; "#ERR<code>" for a code Excel does not have.
 std::string errorName(int code);
 bool isExcelErrorCode(int code);

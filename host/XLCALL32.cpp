@@ -1,5 +1,6 @@
-// The stand-in Excel's XLCALL32: Excel4 and Excel4v, forwarded to the Excel 4 dispatcher that the
-// host program exports. Links nothing of the host, so the program's one model serves every caller.
+// The stand-in Excel's XLCALL32: Excel4, Excel4v, XLCallVer and LPenHelper, forwarded to the Excel
+// 4 dispatcher and the C API version that the host program exports. Links nothing of the host, so
+// the program's one model serves every caller.
 
 #include "HostEntryPoints.h"
 
@@ -19,29 +20,25 @@ namespace {
 
 constexpr int maxArguments = 255;
 
-// The program's export, looked up until found: it never moves, and the dispatcher itself answers
+// The program's export of that name, looked up until found: it never moves, and answers itself
 // when no stand-in Excel is running.
-XlHostExcel4DispatchFunction lookUpDispatcher() {
+template <class Function>
+Function programExport(std::atomic<Function>& cache, const char* name) {
+    Function found = cache.load(std::memory_order_relaxed);
+    if (found == nullptr) {
 #ifdef _WIN32
-    FARPROC found = GetProcAddress(GetModuleHandleA(nullptr), XLHOST_EXCEL4_DISPATCHER);
-    return reinterpret_cast<XlHostExcel4DispatchFunction>(reinterpret_cast<void (*)()>(found));
+        found = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(nullptr), name)));
 #else
-    return reinterpret_cast<XlHostExcel4DispatchFunction>(dlsym(RTLD_DEFAULT, XLHOST_EXCEL4_DISPATCHER));
+        found = reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
 #endif
-}
-
-XlHostExcel4DispatchFunction hostDispatcher() {
-    static std::atomic<XlHostExcel4DispatchFunction> found{nullptr};
-    XlHostExcel4DispatchFunction dispatcher = found.load(std::memory_order_relaxed);
-    if (dispatcher == nullptr) {
-        dispatcher = lookUpDispatcher();
-        found.store(dispatcher, std::memory_order_relaxed);
+        cache.store(found, std::memory_order_relaxed);
     }
-    return dispatcher;
+    return found;
 }
 
 int forward(xlhost::Entry entry, int xlfn, XLOPER* result, int count, XLOPER** argv) {
-    const XlHostExcel4DispatchFunction dispatcher = hostDispatcher();
+    static std::atomic<XlHostExcel4DispatchFunction> cache{nullptr};
+    const XlHostExcel4DispatchFunction dispatcher = programExport(cache, XLHOST_EXCEL4_DISPATCHER);
     if (dispatcher == nullptr) return xlretFailed;
     return dispatcher(static_cast<int>(entry), xlfn, result, count, argv);
 }
@@ -63,6 +60,19 @@ int Excel4(int xlfn, XLOPER* result, int count, ...) {
 
 int XLCALL_STDCALL Excel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[]) {
     return forward(xlhost::Entry::Excel4v, xlfn, result, count, argv);
+}
+
+int XLCALL_STDCALL XLCallVer() {
+    static std::atomic<XlHostCallVersionFunction> cache{nullptr};
+    const XlHostCallVersionFunction version = programExport(cache, XLHOST_CALL_VERSION);
+    return version == nullptr ? 0 : version();
+}
+
+// Excel's helper for pen input and formula editing: the stand-in has no formula bar, so every
+// request does nothing (0), and the host notes it.
+long XLCALL_STDCALL LPenHelper(int code, void* /*data*/) {
+    forward(xlhost::Entry::LPenHelper, code, nullptr, 0, nullptr);
+    return 0;
 }
 
 }  // extern "C"

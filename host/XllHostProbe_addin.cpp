@@ -1,7 +1,9 @@
 // A small add-in for the xllhost tests, independent of the matrix add-in: it registers a few
 // functions in the layout of the Excel it finds (Q/U codes under Excel 12 and newer, P/R before),
-// shows what reaches it, spills arrays, returns null, and can leak Excel's memory on purpose.
+// shows what reaches it, spills arrays, returns null, and can leak Excel's memory on purpose; and
+// a command that marks A1 and says so.
 
+#include "FunctionNumbers.h"
 #include "WinApi.h"
 #include "XlCall.h"
 
@@ -172,11 +174,14 @@ void showStatus(const char* text) {
 }
 
 void registerFunction(const std::string& module, const char* procedure, const char* typeText, const char* name,
-                      const char* arguments, const char* help, const char* argumentHelp) {
+                      const char* arguments, const char* help, const char* argumentHelp, const char* macroType = nullptr) {
     Narrow texts[] = {Narrow(module.c_str()), Narrow(procedure), Narrow(typeText), Narrow(name), Narrow(arguments),
-                      Narrow("1"), Narrow("Probe"), Narrow(""), Narrow(""), Narrow(help), Narrow(argumentHelp)};
-    texts[5].record.xltype = xltypeNum;
-    texts[5].record.val.num = 1;
+                      Narrow(macroType != nullptr ? macroType : ""), Narrow("Probe"), Narrow(""), Narrow(""), Narrow(help),
+                      Narrow(argumentHelp)};
+    if (macroType == nullptr) {  // a function, by number; a command's type comes as text
+        texts[5].record.xltype = xltypeNum;
+        texts[5].record.val.num = 1;
+    }
     XLOPER* argv[11];
     for (int i = 0; i < 11; ++i) argv[i] = &texts[i].record;
     XLOPER id{};
@@ -193,6 +198,20 @@ PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Sum12(XLOPER12* reference) { return 
 PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Sum4(XLOPER* reference) { return sum(reference); }
 PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Leak12() { return leak<XLOPER12>(); }
 PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Leak4() { return leak<XLOPER>(); }
+
+// Sets A1 to "marked" and tells with an alert.
+PROBE_EXPORT int XLCALL_STDCALL probe_Mark() {
+    XLOPER a1{};
+    a1.xltype = xltypeSRef;
+    a1.val.sref.count = 1;
+    Narrow marked("marked");
+    XLOPER* set[] = {&a1, &marked.record};
+    callExcel(xlhost::xlSet, nullptr, 2, set);
+    Narrow alert("Marked");
+    XLOPER* argv[] = {&alert.record};
+    callExcel(xlhost::xlcAlert, nullptr, 1, argv);
+    return 1;
+}
 
 PROBE_EXPORT int XLCALL_STDCALL xlAutoOpen() {
     if (IsDebuggerPresent()) OutputDebugStringA("probe: opening\n");
@@ -212,6 +231,7 @@ PROBE_EXPORT int XLCALL_STDCALL xlAutoOpen() {
     registerFunction(module, excel12 ? "probe_Leak12" : "probe_Leak4", excel12 ? "Q" : "P", "probe_Leak", "",
                      " Keeps Excel's memory ", "");
     registerFunction(module, "probe_Missing", "QQ", "probe_Missing", "value", " Not exported ", " any value ");
+    registerFunction(module, "probe_Mark", "J", "probe_Mark", "", "", "", "2");
     showStatus(nullptr);
     return 1;
 }

@@ -2,6 +2,8 @@
 
 #include "AddInModule.h"
 #include "ExcelStandIn.h"
+#include "FormulaText.h"
+#include "FunctionNumbers.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
@@ -26,9 +28,10 @@ Plays Excel for one add-in: loads ADDIN, opens it (xlAutoOpen), lists what it re
 evaluates SHEET, closes it (xlAutoClose) and reports any Excel memory it did not give back.
 
   --excel N   the Excel version to play (default 12): 12 and newer pass Excel 12 records,
-              older ones Excel 4 records and a 65536 x 256 sheet
-  --list      the add-in's name as Excel's Add-in Manager lists it, then the registered
-              functions as Excel's Insert Function dialog shows them
+              older ones Excel 4 records and a 65536 x 256 sheet (and have no MdCallBack12)
+  --list      the add-in's name as Excel's Add-in Manager lists it, the registered functions
+              as Excel's Insert Function dialog shows them, then the commands (macro type 2),
+              which the dialog does not show
   --csv       the whole used sheet as CSV (full precision, texts quoted) instead of blocks
   --full      numbers at full precision (the shortest form that reads back exactly)
   --debug     the add-in's diagnostic lines, its status-bar texts and every worksheet call
@@ -41,6 +44,7 @@ SHEET is plain text, one cell or range per line ('#' starts a comment line):
   A4 = @data.csv              a block from a CSV file beside the sheet
   D1 = mtrx_Cholesky(A1:B2)   a formula; arguments are ranges, numbers, "texts",
   D5 = mtrx_Row(A1:B2, 2)     TRUE/FALSE, errors or nothing (a missing argument)
+  run fDance                  runs the add-in's command fDance, as Excel's Run dialog does
 Formulas run top to bottom and see the lines above them; array results spill from their cell
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
 Control characters in result texts show as \xNN.
@@ -75,9 +79,33 @@ xlAutoFree12. Asynchronous functions (X) are not called.
 show its result; so does a formula reading such a cell); the reason goes to standard error. It is
 no Excel value: the add-in is not at fault.
 
-Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules; 2 bad input
-(arguments, sheet, CSV or add-in file), reported as FILE:LINE: message; 3 some cell shows
-#XLLHOST! (and the add-in broke no rule).
+Commands: a command runs with no arguments, as from a menu; under its "run" line xllhost shows
+what it did, in order: "alert: TEXT" for each xlcAlert, "status: TEXT" for each status-bar
+text (xlcMessage), "set A1:B2 = 1, 2; 3, 4" or "clear A1:B2" for the cells it changed with
+xlSet. The lines below see those cells; the formulas above are not run again. A cell cannot
+call a command, nor "run" a worksheet function. Alerts from anywhere else go to standard error.
+
+What xllhost answers when the add-in calls Excel, as Excel 2007 and newer (or 2003) answers:
+  xlCoerce, xlFree, xlGetName, xlGetHwnd, xlGetInst (fails on 64 bits), xlGetInstPtr (Excel
+  2010 on), xlStack, xlAbort (no ESC pressed), xlEnableXLMsgs, xlDisableXLMsgs; xlfRegister
+  (the macro type may be number-like text; a refused registration answers #VALUE!), xlfUnregister;
+  xlfCaller (the formula's cell as a reference, a register id under xlUDF, else #REF!); xlSheetNm,
+  xlSheetId (the one sheet, "[Book1]Sheet1"); xlfSetName (the add-in's names; a registered
+  function's name stands for its register id); xlfEvaluate (numbers, "texts", booleans, errors,
+  references such as !A1 or Sheet1!A1:B2, the add-in's names, calls of registered functions);
+  xlUDF; xlcAlert and xlcMessage; xlSet (from commands and xlAutoOpen/xlAutoClose only);
+  xlfGetWorkspace (1, 2, 3, 4, 44) and xlfGetDocument (1, 2, 3, 76, 87, 88); and the menu and
+  toolbar functions xlfGetBar, xlfAddMenu, xlfDeleteMenu, xlfGetToolbar, xlfAddToolbar,
+  xlfDeleteToolbar (the worksheet menu bar 10 with its built-in menus; custom menus and toolbars
+  by name). XLCALL32 exports XLCallVer (0x0C00; 0x0500 before Excel 12), Excel4, Excel4v and
+  LPenHelper under Microsoft's ordinals 1 to 4. Anything else is answered with a failure
+  (xlretInvXlfn for an unknown function, xlretFailed for an unmodelled question) and #VALUE! in
+  the result, and listed once at the end as answered in Excel's place, with how often; so is
+  every call of MdCallBack12 under --excel 11, answered xlretFailed as Excel 2003 would.
+
+Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules (each fault is
+listed once, with how often it happened); 2 bad input (arguments, sheet, CSV or add-in file),
+reported as FILE:LINE: message; 3 some cell shows #XLLHOST! (and the add-in broke no rule).
 )";
 
 namespace {
@@ -138,18 +166,36 @@ Options optionsOf(const std::vector<std::string>& arguments) {
     return options;
 }
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
+// A value as a formula argument: a reference to the active sheet's cells as that range.
+FormulaArgument formulaArgument(const Value& value, const SheetModel& sheets) {
+    const bool onActiveSheet = value.isSheetReference() || value.sheet() == sheets.activeSheet();
+    if (value.kind() == Kind::Reference && onActiveSheet && value.areas().size() == 1)
+        return FormulaArgument{value.areas().front(), Value::missing()};
+    return FormulaArgument{std::nullopt, value};
 }
 
-// Excel finds worksheet functions by name whatever the case; the latest active registration wins.
-const Registration* registeredFunction(const FunctionRegistry& registry, const std::string& name) {
-    const auto& all = registry.registrations();
-    for (auto it = all.rbegin(); it != all.rend(); ++it)
-        if (it->active && sameIgnoringCase(it->functionName(), name)) return &*it;
-    return nullptr;
+// A block in the sheet file's own notation: ',' between columns, ';' between rows.
+std::string sheetValues(const Value& block, bool fullPrecision) {
+    std::string text;
+    for (std::int32_t r = 0; r < block.rows(); ++r)
+        for (std::int32_t c = 0; c < block.columns(); ++c) {
+            const Value& cell = block.element(r, c);
+            text += c > 0 ? ", " : r > 0 ? "; " : "";
+            if (cell.kind() != Kind::Text) {
+                text += cellText(cell, fullPrecision);
+                continue;
+            }
+            text += '"';
+            for (char ch : cellText(cell, fullPrecision)) text += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+            text += '"';
+        }
+    return text;
+}
+
+// A status-bar text as the bar shows it: up to any zero unit (an Excel 4 text may count its own).
+std::string statusText(const Value& text) {
+    const std::u16string& units = text.text();
+    return toUtf8(units.substr(0, units.find(u'\0')));
 }
 
 // The add-in's diagnostic lines, while --debug is on. Windows hands them to a system debugger,
@@ -184,11 +230,19 @@ private:
 class Session {
 public:
     Session(const Options& options, std::ostream& err)
-        : options_(options), err_(err), host_(std::to_string(options.excelVersion) + ".0"),
-          capture_(options.debug, err), addIn_(options.files[0]) {
+        : options_(options), err_(err), limits_(SheetLimits::forExcel(options.excelVersion)),
+          host_(std::to_string(options.excelVersion) + ".0"), capture_(options.debug, err), addIn_(options.files[0]) {
         addIn_.traceCalls(options.debug);
         host_.setAddInPath(addIn_.windowsPath());
         host_.setExportLookup([this](const std::string& procedure) { return addIn_.exports(procedure); });
+        host_.setFunctionCaller([this](const Registration& function, const std::vector<Value>& arguments) {
+            return callFromAddIn(function, arguments);
+        });
+        host_.setFormulaReader([this](const std::u16string& formula) {
+            return evaluateFormulaText(formula, host_, limits_, [this](const Registration& function, const std::vector<Value>& arguments) {
+                return callFromAddIn(function, arguments);
+            });
+        });
         if (host_.windows().mainWindow() == nullptr)
             err_ << "xllhost: " << host_.windows().mainWindowFailure()
                  << "; playing Excel without a main window (xlGetHwnd fails, no function wizard)\n";
@@ -196,24 +250,30 @@ public:
 
     void open() {
         addIn_.open();
-        showStatus();
+        showMessages();
     }
 
-    EvaluatedSheet evaluate(const SheetFile& sheet, const SheetLimits& limits) {
-        return evaluateSheet(sheet, host_.sheets(), limits,
-                             [this, &sheet](const SheetEntry& formula) { return call(sheet, formula); });
+    EvaluatedSheet evaluate(const SheetFile& sheet) {
+        return evaluateSheet(
+            sheet, host_.sheets(), limits_, [this, &sheet](const SheetEntry& formula) { return call(sheet, formula); },
+            [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); });
     }
 
-    // Closes the add-in and reports the faults left; true when there were none.
+    // Closes the add-in and reports the faults left and what xllhost answered in Excel's place;
+    // true when the add-in made no faults.
     bool close() {
         addIn_.close();
-        showStatus();
+        showMessages();
         host_.checkForLeaks();
-        for (const Fault& fault : host_.faults().all()) faults_.push_back(faultKindName(fault.kind) + (": " + fault.detail));
+        for (const Fault& fault : host_.faults().all()) faults_.record(fault.kind, fault.detail, fault.times);
         host_.clearFaults();
+        if (!host_.notices().empty()) {
+            err_ << "xllhost: answered in Excel's place (no fault of the add-in, but Excel may answer otherwise):\n";
+            for (const Notice& notice : host_.notices().all()) err_ << "  " << notice << '\n';
+        }
         if (faults_.empty()) return true;
         err_ << "xllhost: faults of the add-in (Excel memory it did not give back, rules it broke):\n";
-        for (const std::string& fault : faults_) err_ << "  " << fault << '\n';
+        for (const Fault& fault : faults_.all()) err_ << "  " << fault << '\n';
         return false;
     }
 
@@ -223,7 +283,7 @@ public:
     std::optional<std::string> addInName() {
         const std::optional<WorksheetCall> info = addIn_.addInManagerInfo(host_);
         if (!info) return std::nullopt;
-        for (const std::string& fault : info->faults) faults_.push_back(info->trace + " " + fault);
+        for (const std::string& fault : info->faults) faults_.record(FaultKind::BrokenCall, info->trace + " " + fault);
         return cellText(info->shown, false);
     }
 
@@ -233,28 +293,97 @@ public:
 
 private:
     Value call(const SheetFile& sheet, const SheetEntry& formula) {
-        const Registration* registration = registeredFunction(host_.registry(), formula.function);
-        if (registration == nullptr) return Value::error(xlerrName);
+        const Registration* registration = host_.registry().findFunction(formula.function);
+        if (registration == nullptr) {
+            if (host_.registry().findCommand(formula.function) != nullptr)
+                throw SheetError(sheet.path, formula.line, formula.function + " is a command, which no cell can call; run it on a line of its own: run " + formula.function);
+            // #NAME? as in Excel; a refusal says why, which Excel would not.
+            for (const Registration& refused : host_.registry().registrations())
+                if (!refused.accepted() && sameIgnoringCase(refused.functionName(), formula.function))
+                    err_ << "xllhost: " << sheet.path << ":" << formula.line << ": " << formula.function
+                         << " was not registered: " << refused.rejection << '\n';
+            return Value::error(xlerrName);
+        }
         const auto typeText = parseTypeText(registration->typeText()).typeText;
         const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
         if (formula.arguments.size() > parameters)
             throw SheetError(sheet.path, formula.line, formula.function + " takes " + std::to_string(parameters) +
                                                            (parameters == 1 ? " argument, not " : " arguments, not ") +
                                                            std::to_string(formula.arguments.size()));
+        const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
         WorksheetCall call = addIn_.call(*registration, formula.arguments, host_);
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
         if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << '\n';
-        showStatus();
+        showMessages();
         if (!call.limitation.empty()) {
             err_ << "xllhost: " << where << formula.function << " gives " << cellText(call.shown, false) << ": "
                  << call.limitation << '\n';
             ++uncalledCells_;
         }
-        for (const std::string& fault : call.faults) faults_.push_back(where + formula.function + " " + fault);
+        for (const std::string& fault : call.faults) faults_.record(FaultKind::BrokenCall, where + formula.function + " " + fault);
         return call.shown;
     }
 
-    void showStatus() {
+    // A registered function the add-in had Excel call (xlUDF, or a formula it had evaluated).
+    Value callFromAddIn(const Registration& function, const std::vector<Value>& arguments) {
+        std::vector<FormulaArgument> passed;
+        for (const Value& argument : arguments) passed.push_back(formulaArgument(argument, host_.sheets()));
+        WorksheetCall call = addIn_.call(function, passed, host_);
+        if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << " (for the add-in)\n";
+        const std::string where = "a call of " + function.functionName() + " the add-in asked for: ";
+        if (!call.limitation.empty()) err_ << "xllhost: " << where << call.limitation << '\n';
+        for (const std::string& fault : call.faults) faults_.record(FaultKind::BrokenCall, where + fault);
+        return call.shown;
+    }
+
+    CommandRun runCommand(const SheetFile& sheet, const SheetEntry& line) {
+        const Registration* command = host_.registry().findCommand(line.function);
+        if (command == nullptr)
+            throw SheetError(sheet.path, line.line,
+                             line.function + (host_.registry().findFunction(line.function) != nullptr
+                                                  ? " is a worksheet function, not a command"
+                                                  : " is no command the add-in registered"));
+        const std::size_t callsBefore = host_.calls().size();
+        std::size_t alert = host_.alerts().size();
+        std::size_t cells = host_.cellsSet().size();
+        std::vector<std::string> faults;
+        {
+            const ExcelStandIn::CallerScope caller(host_, Caller::command());
+            faults = addIn_.runCommand(*command);
+        }
+        const std::string where = sheet.path + ":" + std::to_string(line.line) + ": ";
+        for (const std::string& fault : faults) faults_.record(FaultKind::BrokenCall, where + line.function + " " + fault);
+        // What a user would have seen, in order: dialogs, the status bar, cells changing.
+        CommandRun run;
+        for (std::size_t i = callsBefore; i < host_.calls().size(); ++i) {
+            const CallRecord& call = host_.calls()[i];
+            if (call.returnCode != xlretSuccess) continue;
+            if (call.function == xlcAlert && call.arguments[0].kind() != Kind::Error) {  // an error shows nothing
+                run.effects.push_back("alert: " + toUtf8(host_.alerts()[alert++]));
+            } else if (call.function == xlcMessage) {
+                const bool shown = call.arguments[0].boolean();
+                run.effects.push_back("status: " + (shown ? statusText(call.arguments[1]) : std::string("(cleared)")));
+            } else if (call.function == xlSet) {
+                const CellsSet& set = host_.cellsSet()[cells++];
+                Value block = *host_.sheets().valueOf(set.sheet, set.area);
+                if (block.kind() != Kind::Array) block = Value::array(1, 1, {block});
+                const bool cleared = std::all_of(block.elements().begin(), block.elements().end(),
+                                                 [](const Value& cell) { return cell.kind() == Kind::Nil; });
+                run.effects.push_back(cleared ? "clear " + rangeName(set.area)
+                                              : "set " + rangeName(set.area) + " = " + sheetValues(block, options_.fullPrecision));
+                if (set.sheet == host_.sheets().activeSheet()) run.cellsSet.push_back(set.area);
+            }
+        }
+        if (run.effects.empty()) run.effects.push_back("(nothing to see)");
+        alertsShown_ = host_.alerts().size();
+        statusShown_ = host_.statusLog().size();
+        return run;
+    }
+
+    // The add-in's alerts as Excel would show them, and with --debug its status-bar texts.
+    void showMessages() {
+        const auto& alerts = host_.alerts();
+        for (; alertsShown_ < alerts.size(); ++alertsShown_) err_ << "alert: " << toUtf8(alerts[alertsShown_]) << '\n';
         const auto& log = host_.statusLog();
         for (; statusShown_ < log.size(); ++statusShown_)
             if (options_.debug)
@@ -263,12 +392,14 @@ private:
 
     const Options& options_;
     std::ostream& err_;
+    SheetLimits limits_;
     ExcelStandIn host_;
     DiagnosticCapture capture_;
     AddInModule addIn_;
-    std::vector<std::string> faults_;
+    FaultLog faults_;
     std::size_t uncalledCells_ = 0;
     std::size_t statusShown_ = 0;
+    std::size_t alertsShown_ = 0;
 };
 
 int run(const Options& options, std::ostream& out, std::ostream& err) {
@@ -285,7 +416,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     std::optional<EvaluatedSheet> evaluated;
     std::optional<SheetError> badFormula;
     try {
-        evaluated = session.evaluate(*sheet, limits);
+        evaluated = session.evaluate(*sheet);
     } catch (const SheetError& error) {
         badFormula = error;  // the add-in is still closed as Excel would
     }

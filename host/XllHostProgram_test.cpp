@@ -85,6 +85,8 @@ TEST_F(XllHost, ListShowsEachFunctionAsTheInsertFunctionDialogDoesAndWhatExcelRe
               "      cells:  a range \n"
               "  probe_Leak()    [probe_Leak12, type Q]\n"
               "       Keeps Excel's memory \n"
+              "Commands:\n"
+              "  probe_Mark    [probe_Mark, type J]\n"
               "Refused: probe_Missing [probe_Missing, type QQ]: the add-in exports no probe_Missing\n");
     // Excel 11 has no Excel 12 records: the add-in registers its Excel 4 forms.
     const Outcome old = run({"--excel", "11", "--list", probe});
@@ -123,6 +125,29 @@ TEST_F(XllHost, ArgumentsReachTheAddInAsExcelPassesThem) {
                   "D11 = no_such_function(A1)\n     #NAME?\n")
             << "Excel " << version;
     }
+}
+
+TEST_F(XllHost, ACommandRunsOnALineOfItsOwnAndShowsWhatItDid) {
+    const std::string text = "B1 = probe_Describe(A1)\nrun probe_mark\nB2 = probe_Describe(A1)\n";
+    for (const char* version : {"12", "11"}) {
+        const Outcome ran = sheet(text, {"--excel", version});
+        EXPECT_EQ(ran.status, xllhostSucceeded) << ran.err;
+        EXPECT_EQ(ran.out,
+                  "B1 = probe_Describe(A1)\n     nil\n"
+                  "run probe_mark\n     set A1 = \"marked\"\n     alert: Marked\n"
+                  "B2 = probe_Describe(A1)\n     str marked\n")
+            << "Excel " << version;
+        EXPECT_EQ(ran.err, "") << "the alert is part of the command's output";
+    }
+    EXPECT_EQ(sheet(text, {"--csv"}).out, "\"marked\",\"nil\"\n,\"str marked\"\n");
+}
+
+TEST_F(XllHost, AFunctionExcelRefusedShowsNameAndSaysWhy) {
+    const Outcome refused = sheet("A1 = probe_missing(1)\n");
+    EXPECT_EQ(refused.status, xllhostSucceeded);
+    EXPECT_EQ(refused.out, "A1 = probe_missing(1)\n     #NAME?\n");
+    EXPECT_EQ(refused.err, "xllhost: " + (folder / "book.sheet").string() +
+                               ":1: probe_missing was not registered: the add-in exports no probe_Missing\n");
 }
 
 TEST_F(XllHost, ResultsSpillOrShowSpillAndTheCsvHoldsTheWholeSheet) {
@@ -198,6 +223,10 @@ TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {
     expectBadInput(sheet("A1 = 1\nB1 = probe_Grid(A1:B\n"), book + ":2: 'A1:B' is no range, number, text, boolean or error");
     expectBadInput(sheet("A1 = probe_Grid(1, 2, 3)\n"), book + ":1: probe_Grid takes 2 arguments, not 3");
     expectBadInput(sheet("A1 = probe_Describe(1, )\n"), book + ":1: probe_Describe takes 1 argument, not 2");
+    expectBadInput(sheet("A1 = probe_Mark()\n"),
+                   book + ":1: probe_Mark is a command, which no cell can call; run it on a line of its own: run probe_Mark");
+    expectBadInput(sheet("run probe_Grid\n"), book + ":1: probe_Grid is a worksheet function, not a command");
+    expectBadInput(sheet("run probe_Nothing\n"), book + ":1: probe_Nothing is no command the add-in registered");
     expectBadInput(run({probe, (folder / "none.sheet").string()}), (folder / "none.sheet").string() + ": cannot read the sheet file");
     expectBadInput(run({(folder / "none.xll").string(), "--list"}), (folder / "none.xll").string() + ": no such add-in file");
     const std::string notAnAddIn = write("plain.sheet", "A1 = 1\n");
