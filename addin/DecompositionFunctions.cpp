@@ -104,9 +104,12 @@ NumericMatrix mtrx_SVDDecomposition(NumericMatrix mtrx, int param) {
     NEWMAT::Matrix u, v;
     NEWMAT::SVD(a, d, u, v);  // Newmat refuses fewer rows than columns
     switch (param) {
-    case 1: return completeOrthonormalBasis(u);
-    case 2: return fromNewmat(withRowCount(d, a.Nrows()));
-    default: return fromNewmat(v);
+        case 1:
+            return completeOrthonormalBasis(u);
+        case 2:
+            return fromNewmat(withRowCount(d, a.Nrows()));
+        default:
+            return fromNewmat(v);
     }
 }
 

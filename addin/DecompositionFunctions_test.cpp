@@ -54,8 +54,10 @@ void expectEigenDecomposition(const NumericMatrix& s, double tolerance) {
 }  // namespace
 
 TEST(QRDecomposition, WorkedCases) {
-    EXPECT_TRUE(matricesNear(matrixOf({{5, 2.2}, {0, 0.4}}), mtrx_QRDecomposition_R(matrixOf({{3, 1}, {4, 2}})), 1e-14));
-    EXPECT_TRUE(matricesNear(matrixOf({{5, -2.2}, {0, 0.4}}), mtrx_QRDecomposition_R(matrixOf({{-3, 1}, {-4, 2}})), 1e-14));
+    EXPECT_TRUE(
+        matricesNear(matrixOf({{5, 2.2}, {0, 0.4}}), mtrx_QRDecomposition_R(matrixOf({{3, 1}, {4, 2}})), 1e-14));
+    EXPECT_TRUE(
+        matricesNear(matrixOf({{5, -2.2}, {0, 0.4}}), mtrx_QRDecomposition_R(matrixOf({{-3, 1}, {-4, 2}})), 1e-14));
     EXPECT_EQ(Outcome::Value, classify([] { mtrx_QRDecomposition_R(matrixOf({{0, 1}, {0, 2}, {0, 3}})); }));
     EXPECT_EQ(Outcome::Value, classify([] { mtrx_QRDecomposition_R(matrixOf({{-0.0, 1}, {0, 2}})); }));
     EXPECT_TRUE(matricesNear(NumericMatrix(0, 0), mtrx_QRDecomposition_R(NumericMatrix(0, 0)), 0));
@@ -94,14 +96,19 @@ TEST(SVDDecomposition, WorkedCasesAndFailures) {
     EXPECT_TRUE(orthonormalColumns(v, 1e-14));
     for (int param : {1, 2, 3}) {
         EXPECT_TRUE(matricesNear(NumericMatrix(0, 0), mtrx_SVDDecomposition(NumericMatrix(0, 0), param), 0));
-        EXPECT_TRUE(returnedOrValue(classify([=] { mtrx_SVDDecomposition(matrixOf({{notANumber, 1}, {1, 1}, {2, 3}}), param); })));
-        EXPECT_TRUE(returnedOrValue(classify([=] { mtrx_SVDDecomposition(matrixOf({{infinity, 1}, {1, 1}, {2, 3}}), param); })));
+        EXPECT_TRUE(returnedOrValue(classify([=] {
+            mtrx_SVDDecomposition(matrixOf({{notANumber, 1}, {1, 1}, {2, 3}}), param);
+        })));
+        EXPECT_TRUE(returnedOrValue(classify([=] {
+            mtrx_SVDDecomposition(matrixOf({{infinity, 1}, {1, 1}, {2, 3}}), param);
+        })));
     }
 }
 
 // For m > n, U is completed to m x m and D padded to m x n, so A = U D V' holds in full.
 TEST(SVDDecomposition, FactorsReproduceTheMatrix) {
-    for (auto shape : {std::pair<std::uint32_t, std::uint32_t>{1, 1}, {4, 4}, {7, 3}, {12, 1}, {30, 29}, {60, 1}, {200, 40}})
+    for (auto shape :
+         {std::pair<std::uint32_t, std::uint32_t>{1, 1}, {4, 4}, {7, 3}, {12, 1}, {30, 29}, {60, 1}, {200, 40}})
         expectSingularValueDecomposition(randomMatrix(shape.first, shape.second, 800 + shape.first), 1e-12);
     expectSingularValueDecomposition(hilbert(8), 1e-13);
     // A column that is nearly a unit vector leaves that unit vector nothing to complete with.
@@ -134,12 +141,15 @@ TEST(EVDecomposition, WorkedCasesAndFailures) {
     const NumericMatrix upperIgnored = matrixOf({{2, 9}, {0, 1}});
     EXPECT_TRUE(matricesNear(mtrx_EVDecomposition(s, 1), mtrx_EVDecomposition(upperIgnored, 1), 0));
     EXPECT_TRUE(matricesNear(mtrx_EVDecomposition(s, 2), mtrx_EVDecomposition(upperIgnored, 2), 0));
-    EXPECT_EQ("Operation requires a symmetric square Matrix", thrownText([] { mtrx_EVDecomposition(NumericMatrix(2, 3), 1); }));
+    EXPECT_EQ("Operation requires a symmetric square Matrix",
+              thrownText([] { mtrx_EVDecomposition(NumericMatrix(2, 3), 1); }));
     EXPECT_EQ("Invalid value of param", thrownText([] { mtrx_EVDecomposition(NumericMatrix(2, 3), 5); }));
     EXPECT_EQ("Invalid value of param", thrownText([&] { mtrx_EVDecomposition(s, 0); }));
     for (int param : {1, 2}) {
         EXPECT_TRUE(matricesNear(NumericMatrix(0, 0), mtrx_EVDecomposition(NumericMatrix(0, 0), param), 0));
-        EXPECT_TRUE(returnedOrValue(classify([=] { mtrx_EVDecomposition(matrixOf({{1, 0}, {notANumber, 1}}), param); })));
+        EXPECT_TRUE(returnedOrValue(classify([=] {
+            mtrx_EVDecomposition(matrixOf({{1, 0}, {notANumber, 1}}), param);
+        })));
         EXPECT_TRUE(returnedOrValue(classify([=] { mtrx_EVDecomposition(matrixOf({{infinity, 0}, {1, 1}}), param); })));
     }
 }

@@ -18,8 +18,7 @@ namespace {
 typedef int(XLCALL_STDCALL* AutoFunction)();
 
 // This program lives one folder below the add-in, away from XLCALL32.
-HMODULE AddIn()
-{
+HMODULE AddIn() {
     char program[MAX_PATH + 1] = {};
     GetModuleFileNameA(nullptr, program, MAX_PATH);
     std::string folder(program);
@@ -28,14 +27,12 @@ HMODULE AddIn()
     return LoadLibraryA((folder + "\\" MATRIXFUNCTIONS_FILE).c_str());
 }
 
-AutoFunction Export(const char* name)
-{
+AutoFunction Export(const char* name) {
     static const HMODULE module = AddIn();
     return reinterpret_cast<AutoFunction>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-TEST(MatrixFunctionsWithoutExcel, OpenFailsAfterRedirectingStandardErrorAndCloseStillSucceeds)
-{
+TEST(MatrixFunctionsWithoutExcel, OpenFailsAfterRedirectingStandardErrorAndCloseStillSucceeds) {
     const AutoFunction open = Export("xlAutoOpen");
     const AutoFunction close = Export("xlAutoClose");
     ASSERT_NE(nullptr, open);

@@ -29,8 +29,7 @@ typedef void*(XLCALL_STDCALL* RecordAndNumber)(void*, double);
 typedef void*(XLCALL_STDCALL* TwoRecords)(void*, void*);
 
 template <typename Function>
-Function Export(HMODULE module, const char* name)
-{
+Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
@@ -41,13 +40,11 @@ struct AddIn {
     AutoFunction close = nullptr;
 };
 
-const AddIn& LoadedAddIn()
-{
+const AddIn& LoadedAddIn() {
     static const AddIn addIn = [] {
         AddIn loaded;
         loaded.module = LoadLibraryA(MATRIXFUNCTIONS_FILE);
-        if (loaded.module == nullptr)
-            return loaded;
+        if (loaded.module == nullptr) return loaded;
         char path[MAX_PATH + 1] = {};
         GetModuleFileNameA(loaded.module, path, MAX_PATH);
         loaded.path = path;
@@ -58,27 +55,23 @@ const AddIn& LoadedAddIn()
     return addIn;
 }
 
-std::string AddInFolder()
-{
+std::string AddInFolder() {
     const std::string& path = LoadedAddIn().path;
     return path.substr(0, path.rfind('\\'));
 }
 
 // "Path" as Windows keeps it; nothing when the variable does not exist.
-void SetPathVariable(const std::optional<std::string>& value)
-{
+void SetPathVariable(const std::optional<std::string>& value) {
 #ifdef _WIN32
     SetEnvironmentVariableA("Path", value ? value->c_str() : nullptr);
 #else
-    std::vector<std::pair<std::string, std::string>> variables;
-    if (value)
-        variables.emplace_back("Path", *value);
+    std::vector<std::pair<std::string, std::string> > variables;
+    if (value) variables.emplace_back("Path", *value);
     platform::ResetEnvironment(variables);
 #endif
 }
 
-std::string PathVariable()
-{
+std::string PathVariable() {
     const DWORD size = GetEnvironmentVariableA("Path", nullptr, 0);
     std::string value(size, '\0');
     const DWORD length = GetEnvironmentVariableA("Path", &value[0], size);
@@ -96,54 +89,81 @@ struct ExpectedFunction {
     std::vector<const char*> argumentHelp;
 };
 
-const std::vector<ExpectedFunction>& Catalogue()
-{
+const std::vector<ExpectedFunction>& Catalogue() {
     static const std::vector<ExpectedFunction> rows = {
         {"xlmtrx_Invert", "mtrx_Invert", " Performs the Matrix inversion ", "mtrx", "Q", {" Matrix to be inverted . "}},
         {"xlmtrx_Transpose", "mtrx_Transpose", " Performs the Matrix transpose ", "mtrx", "Q", {" input Matrix . "}},
-        {"xlmtrx_Determinant", "mtrx_Determinant", " Calculates the determinant of the input Matrix ", "mtrx", "Q",
+        {"xlmtrx_Determinant",
+         "mtrx_Determinant",
+         " Calculates the determinant of the input Matrix ",
+         "mtrx",
+         "Q",
          {" input Matrix . "}},
-        {"xlmtrx_Row", "mtrx_Row", " Returns the nth row of the input Matrix ", "mtrx, n", "QB",
+        {"xlmtrx_Row",
+         "mtrx_Row",
+         " Returns the nth row of the input Matrix ",
+         "mtrx, n",
+         "QB",
          {" input Matrix . ", " row number . "}},
-        {"xlmtrx_Column", "mtrx_Column", " Returns the nth column of the input Matrix ", "mtrx, n", "QB",
+        {"xlmtrx_Column",
+         "mtrx_Column",
+         " Returns the nth column of the input Matrix ",
+         "mtrx, n",
+         "QB",
          {" input Matrix . ", " column number . "}},
-        {"xlmtrx_LinEqSolve", "mtrx_LinEqSolve",
-         " Performs the Matrix solve AX = Y. A = Input coefficient matrix. Y = RHS Vector. ", "coeffMtrx, rhsVector",
-         "QQ", {" Input coefficient matrix . ", " RHS vector . "}},
-        {"xlmtrx_Cholesky", "mtrx_Cholesky", " Performs the Cholesky Decomposition of the matrix. ", "mtrx", "Q",
+        {"xlmtrx_LinEqSolve",
+         "mtrx_LinEqSolve",
+         " Performs the Matrix solve AX = Y. A = Input coefficient matrix. Y = RHS Vector. ",
+         "coeffMtrx, rhsVector",
+         "QQ",
+         {" Input coefficient matrix . ", " RHS vector . "}},
+        {"xlmtrx_Cholesky",
+         "mtrx_Cholesky",
+         " Performs the Cholesky Decomposition of the matrix. ",
+         "mtrx",
+         "Q",
          {" Input matrix . "}},
-        {"xlmtrx_QRDecomposition_R", "mtrx_QRDecomposition_R",
-         " Performs the QR Decomposition of the matrix. A = QR. Returns the R matrix. ", "mtrx", "Q",
+        {"xlmtrx_QRDecomposition_R",
+         "mtrx_QRDecomposition_R",
+         " Performs the QR Decomposition of the matrix. A = QR. Returns the R matrix. ",
+         "mtrx",
+         "Q",
          {" Input matrix . "}},
-        {"xlmtrx_SVDDecomposition", "mtrx_SVDDecomposition",
+        {"xlmtrx_SVDDecomposition",
+         "mtrx_SVDDecomposition",
          " Performs the SVD Decomposition of the m X n (where m >= n) matrix A. Input param = 1 will return m X m "
          "unary matrix, param = 2 will return m X n diagnal matrix and param = 3 will return n X n conjugate matrix "
          "of a unary matrix. ",
-         "mtrx, param", "QB", {" Input matrix . ", " 1,2 or 3 . "}},
-        {"xlmtrx_quickSort", "mtrx_quickSort",
+         "mtrx, param",
+         "QB",
+         {" Input matrix . ", " 1,2 or 3 . "}},
+        {"xlmtrx_quickSort",
+         "mtrx_quickSort",
          " Performs quick sort on the input array. Input param = 1 will sort the array in the ascending "
          "order.Param = 2 will sort in descending order. ",
-         "mtrx, param", "QB", {" Input array . ", " 1 or 2 . "}},
-        {"xlmtrx_EVDecomposition", "mtrx_EVDecomposition",
+         "mtrx, param",
+         "QB",
+         {" Input array . ", " 1 or 2 . "}},
+        {"xlmtrx_EVDecomposition",
+         "mtrx_EVDecomposition",
          " Performs the Eigen Value Decomposition of the symmetric m X m matrix A. mtrx = V * D * V'. Input param = "
          "1 will return matrix V and param = 2 will return diagnal matrix D. ",
-         "mtrx, param", "QB", {" Input matrix . ", " 1 or 2 . "}},
+         "mtrx, param",
+         "QB",
+         {" Input matrix . ", " 1 or 2 . "}},
     };
     return rows;
 }
 
-Value Matrix(std::int32_t rows, std::int32_t columns, const std::vector<double>& numbers)
-{
+Value Matrix(std::int32_t rows, std::int32_t columns, const std::vector<double>& numbers) {
     std::vector<Value> elements;
-    for (double number : numbers)
-        elements.push_back(Value::number(number));
+    for (double number : numbers) elements.push_back(Value::number(number));
     return Value::array(rows, columns, elements);
 }
 
 // Within rounding; a red test prints what came back.
 void ExpectNumbers(const Value& result, std::int32_t rows, std::int32_t columns, const std::vector<double>& expected,
-                   bool ignoreSigns = false)
-{
+                   bool ignoreSigns = false) {
     ASSERT_EQ(xlhost::Kind::Array, result.kind()) << result;
     ASSERT_EQ(rows, result.rows()) << result;
     ASSERT_EQ(columns, result.columns()) << result;
@@ -162,32 +182,26 @@ struct Sheet {
     using Arguments = xlhost::ArgumentList<Layout>;
     using Record = typename Layout::Record;
 
-    static Value Result(void* record)
-    {
-        if (record == nullptr)
-            return Value::invalid(0, "no result record");
+    static Value Result(void* record) {
+        if (record == nullptr) return Value::invalid(0, "no result record");
         return xlhost::RecordCodec<Layout>::decode(*static_cast<Record*>(record));
     }
-    static Value Call(OneRecord function, const Value& argument)
-    {
+    static Value Call(OneRecord function, const Value& argument) {
         Arguments arguments{argument};
         return Result(function(arguments[0]));
     }
-    static Value Call(RecordAndNumber function, const Value& argument, double number)
-    {
+    static Value Call(RecordAndNumber function, const Value& argument, double number) {
         Arguments arguments{argument};
         return Result(function(arguments[0], number));
     }
-    static Value Call(TwoRecords function, const Value& first, const Value& second)
-    {
+    static Value Call(TwoRecords function, const Value& first, const Value& second) {
         Arguments arguments{first, second};
         return Result(function(arguments[0], arguments[1]));
     }
 };
 
 // Before any open there is nothing to release and no buffer to give back.
-TEST(MatrixFunctionsBeforeOpen, CloseNeitherCallsExcelNorTouchesStandardError)
-{
+TEST(MatrixFunctionsBeforeOpen, CloseNeitherCallsExcelNorTouchesStandardError) {
     ASSERT_NE(nullptr, LoadedAddIn().close) << MATRIXFUNCTIONS_FILE " is not beside the test program";
     ExcelStandIn host("16.0");
 #ifndef _WIN32
@@ -203,8 +217,7 @@ TEST(MatrixFunctionsBeforeOpen, CloseNeitherCallsExcelNorTouchesStandardError)
 
 class MatrixFunctionsAddIn : public testing::TestWithParam<const char*> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_NE(nullptr, LoadedAddIn().module) << MATRIXFUNCTIONS_FILE " is not beside the test program";
         ASSERT_NE(nullptr, LoadedAddIn().open);
         ASSERT_NE(nullptr, LoadedAddIn().close);
@@ -218,8 +231,7 @@ protected:
 #endif
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         EXPECT_EQ(1, LoadedAddIn().close());
 #ifndef _WIN32
         platform::DetachDebugger();
@@ -228,26 +240,28 @@ protected:
         EXPECT_TRUE(host_.faults().empty()) << host_.faults();
     }
 
-    bool Excel12() const { return std::string(GetParam()) == "12.0"; }
-    std::string RecordCode() const { return Excel12() ? "Q" : "P"; }
+    bool Excel12() const {
+        return std::string(GetParam()) == "12.0";
+    }
+    std::string RecordCode() const {
+        return Excel12() ? "Q" : "P";
+    }
     // A text the add-in built for Excel: under Excel 4 its count includes a closing zero byte.
-    std::string BuiltText(const std::string& text) const { return Excel12() ? text : text + '\0'; }
+    std::string BuiltText(const std::string& text) const {
+        return Excel12() ? text : text + '\0';
+    }
 
     template <class Function, class... Arguments>
-    Value Call(const char* procedure, const Arguments&... arguments)
-    {
+    Value Call(const char* procedure, const Arguments&... arguments) {
         const auto function = Export<Function>(LoadedAddIn().module, procedure);
-        if (function == nullptr)
-            return Value::invalid(0, std::string("no export ") + procedure);
+        if (function == nullptr) return Value::invalid(0, std::string("no export ") + procedure);
         return Excel12() ? Sheet<xlhost::Layout12>::Call(function, arguments...)
                          : Sheet<xlhost::Layout4>::Call(function, arguments...);
     }
 
-    bool DebuggerSaw(const std::string& line) const
-    {
+    bool DebuggerSaw(const std::string& line) const {
         for (const std::string& text : debugger_)
-            if (text == line + "\n")
-                return true;
+            if (text == line + "\n") return true;
         return false;
     }
 
@@ -255,8 +269,7 @@ protected:
     std::vector<std::string> debugger_;
 };
 
-TEST_P(MatrixFunctionsAddIn, OpenRegistersTheElevenFunctionsInTableOrderAsExcel4Values)
-{
+TEST_P(MatrixFunctionsAddIn, OpenRegistersTheElevenFunctionsInTableOrderAsExcel4Values) {
     ASSERT_EQ(1, LoadedAddIn().open());
 
     const std::vector<Registration>& registrations = host_.registry().registrations();
@@ -297,8 +310,7 @@ TEST_P(MatrixFunctionsAddIn, OpenRegistersTheElevenFunctionsInTableOrderAsExcel4
 
 // Excel's Add-in Manager asks for the name as soon as the file is chosen, before xlAutoOpen;
 // Excel 2007 and later call the 12 form whatever layout the worksheet functions speak.
-TEST_P(MatrixFunctionsAddIn, TheAddInManagerGetsTheNameBeforeTheAddInIsOpened)
-{
+TEST_P(MatrixFunctionsAddIn, TheAddInManagerGetsTheNameBeforeTheAddInIsOpened) {
     typedef XLOPER*(XLCALL_STDCALL * ManagerInfo)(XLOPER*);
     typedef XLOPER12*(XLCALL_STDCALL * ManagerInfo12)(XLOPER12*);
     const auto info = Export<ManagerInfo>(LoadedAddIn().module, "xlAddInManagerInfo");
@@ -316,8 +328,7 @@ TEST_P(MatrixFunctionsAddIn, TheAddInManagerGetsTheNameBeforeTheAddInIsOpened)
     EXPECT_EQ(Catalogue().size(), host_.registry().registrations().size());
 }
 
-TEST_P(MatrixFunctionsAddIn, OpenShowsProgressInTheStatusBarAndGivesItBack)
-{
+TEST_P(MatrixFunctionsAddIn, OpenShowsProgressInTheStatusBarAndGivesItBack) {
     ASSERT_EQ(1, LoadedAddIn().open());
     const std::string path = BuiltText(LoadedAddIn().path);
     const std::string registering = BuiltText("Registering library...");
@@ -330,8 +341,7 @@ TEST_P(MatrixFunctionsAddIn, OpenShowsProgressInTheStatusBarAndGivesItBack)
     EXPECT_FALSE(host_.statusBar().has_value());
 }
 
-TEST_P(MatrixFunctionsAddIn, OpenAppendsTheAddInFolderToPathEachTime)
-{
+TEST_P(MatrixFunctionsAddIn, OpenAppendsTheAddInFolderToPathEachTime) {
     ASSERT_EQ(1, LoadedAddIn().open());
     EXPECT_EQ("C:\\Windows;" + AddInFolder(), PathVariable());
 #ifndef _WIN32
@@ -346,15 +356,13 @@ TEST_P(MatrixFunctionsAddIn, OpenAppendsTheAddInFolderToPathEachTime)
     EXPECT_EQ(Catalogue()[0].name, host_.registry().registrations()[Catalogue().size()].functionName());
 }
 
-TEST_P(MatrixFunctionsAddIn, AMissingPathBecomesTheFolderAfterASemicolon)
-{
+TEST_P(MatrixFunctionsAddIn, AMissingPathBecomesTheFolderAfterASemicolon) {
     SetPathVariable(std::nullopt);
     ASSERT_EQ(1, LoadedAddIn().open());
     EXPECT_EQ(";" + AddInFolder(), PathVariable());
 }
 
-TEST_P(MatrixFunctionsAddIn, APathLongerThanTheFirstReadIsReadWholeAndExtended)
-{
+TEST_P(MatrixFunctionsAddIn, APathLongerThanTheFirstReadIsReadWholeAndExtended) {
     for (const std::size_t length : {4095u, 4096u, 6000u}) {
         const std::string longPath = "C:\\" + std::string(length - 3, 'p');
         SetPathVariable(longPath);
@@ -363,8 +371,7 @@ TEST_P(MatrixFunctionsAddIn, APathLongerThanTheFirstReadIsReadWholeAndExtended)
     }
 }
 
-TEST_P(MatrixFunctionsAddIn, CloseRestoresStandardErrorAndReleasesTheConnection)
-{
+TEST_P(MatrixFunctionsAddIn, CloseRestoresStandardErrorAndReleasesTheConnection) {
 #ifndef _WIN32
     // The module shares this program's C++ runtime here, so its std::cerr is ours.
     std::streambuf* const before = std::cerr.rdbuf();
@@ -386,8 +393,7 @@ TEST_P(MatrixFunctionsAddIn, CloseRestoresStandardErrorAndReleasesTheConnection)
     EXPECT_EQ(1u, host_.callsTo(xlfGetWorkspace).size());
 }
 
-TEST_P(MatrixFunctionsAddIn, EveryWorksheetFunctionAnswersAfterOpen)
-{
+TEST_P(MatrixFunctionsAddIn, EveryWorksheetFunctionAnswersAfterOpen) {
     ASSERT_EQ(1, LoadedAddIn().open());
     const Value square = Matrix(2, 2, {4, 7, 2, 6});
 
@@ -409,8 +415,7 @@ TEST_P(MatrixFunctionsAddIn, EveryWorksheetFunctionAnswersAfterOpen)
               Call<RecordAndNumber>("xlmtrx_SVDDecomposition", Matrix(2, 2, {1, 0, 0, 1}), 4.0));
     ExpectNumbers(Call<RecordAndNumber>("xlmtrx_quickSort", Matrix(3, 1, {3, 1, 2}), 1.0), 3, 1, {1, 2, 3});
     ExpectNumbers(Call<RecordAndNumber>("xlmtrx_quickSort", Matrix(1, 3, {3, 1, 2}), 2.0), 3, 1, {3, 2, 1});
-    ExpectNumbers(Call<RecordAndNumber>("xlmtrx_EVDecomposition", Matrix(2, 2, {2, 0, 0, 1}), 2.0), 2, 2,
-                  {1, 0, 0, 2});
+    ExpectNumbers(Call<RecordAndNumber>("xlmtrx_EVDecomposition", Matrix(2, 2, {2, 0, 0, 1}), 2.0), 2, 2, {1, 0, 0, 2});
 }
 
 INSTANTIATE_TEST_SUITE_P(Excel16, MatrixFunctionsAddIn, testing::Values("16.0"));

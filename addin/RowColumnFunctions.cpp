@@ -6,7 +6,9 @@ namespace {
 
 // Newmat rejects a number below 1 by testing n - 1 < 0, which wraps for INT_MIN and lets the
 // selection read outside the matrix. 0 is rejected the same way, at the selection.
-int selectable(int n) { return n < 1 ? 0 : n; }
+int selectable(int n) {
+    return n < 1 ? 0 : n;
+}
 
 }  // namespace
 

@@ -33,16 +33,16 @@ TEST(QuickSort, AgreesWithTheStandardSort) {
 }
 
 TEST(QuickSort, SignedZerosInfinitiesAndNaN) {
-        EXPECT_EQ((NumericVector{-infinity, -1, 0, 0, infinity}), mtrx_quickSort({0, infinity, -0.0, -1, -infinity}, 1));
+    EXPECT_EQ((NumericVector{-infinity, -1, 0, 0, infinity}), mtrx_quickSort({0, infinity, -0.0, -1, -infinity}, 1));
     // NaN has no place in the order: the elements must all come back, in whatever order.
     NumericVector withNaN(40);
-    for (std::size_t k = 0; k < withNaN.size(); ++k)
-        withNaN[k] = k % 3 ? double(40 - k) : notANumber;
+    for (std::size_t k = 0; k < withNaN.size(); ++k) withNaN[k] = k % 3 ? double(40 - k) : notANumber;
     for (int param : {1, 2}) {
         const NumericVector sorted = mtrx_quickSort(withNaN, param);
         ASSERT_EQ(withNaN.size(), sorted.size());
         const auto isNaN = [](double x) { return std::isnan(x); };
-        EXPECT_EQ(std::count_if(withNaN.begin(), withNaN.end(), isNaN), std::count_if(sorted.begin(), sorted.end(), isNaN));
+        EXPECT_EQ(std::count_if(withNaN.begin(), withNaN.end(), isNaN),
+                  std::count_if(sorted.begin(), sorted.end(), isNaN));
         for (double x : withNaN) {
             if (std::isnan(x)) continue;
             EXPECT_NE(sorted.end(), std::find(sorted.begin(), sorted.end(), x)) << x;

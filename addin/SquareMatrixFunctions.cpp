@@ -33,8 +33,7 @@ NumericMatrix mtrx_Cholesky(NumericMatrix mtrx) {
 
 NumericVector mtrx_LinEqSolve(NumericMatrix coeffMtrx, NumericMatrix rhsVector) {
     const std::uint32_t n = coeffMtrx.rows();
-    if (coeffMtrx.columns() != n || rhsVector.rows() != n || rhsVector.columns() != 1)
-        throw "Incompatible matrices";
+    if (coeffMtrx.columns() != n || rhsVector.rows() != n || rhsVector.columns() != 1) throw "Incompatible matrices";
     // Newmat's LU reads past a 0 x 0 matrix; a system of no equations has the empty solution.
     if (n == 0) return NumericVector();
     const NEWMAT::Matrix a = toNewmat(coeffMtrx);

@@ -113,7 +113,9 @@ TEST(LinEqSolve, WorkedCasesAndShapeChecks) {
     EXPECT_EQ("Incompatible matrices", thrownText([] { mtrx_LinEqSolve(NumericMatrix(2, 3), NumericMatrix(2, 1)); }));
     EXPECT_TRUE(mtrx_LinEqSolve(NumericMatrix(0, 0), NumericMatrix(0, 1)).empty());
     EXPECT_EQ(Outcome::Value, classify([] { mtrx_LinEqSolve(matrixOf({{1, 2}, {2, 4}}), matrixOf({{1}, {2}})); }));
-    EXPECT_TRUE(returnedOrValue(classify([] { mtrx_LinEqSolve(matrixOf({{notANumber, 1}, {1, 1}}), matrixOf({{1}, {infinity}})); })));
+    EXPECT_TRUE(returnedOrValue(classify([] {
+        mtrx_LinEqSolve(matrixOf({{notANumber, 1}, {1, 1}}), matrixOf({{1}, {infinity}}));
+    })));
 }
 
 TEST(LinEqSolve, SolutionSatisfiesTheSystem) {

@@ -25,7 +25,9 @@ using xlhost::Value;
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-Value Text(std::size_t length) { return Value::text(std::string(length, 'x')); }
+Value Text(std::size_t length) {
+    return Value::text(std::string(length, 'x'));
+}
 
 // A rows x columns block of distinct numbers, or of one element repeated.
 Value Block(std::int32_t rows, std::int32_t columns, const Value* only = nullptr) {
@@ -65,30 +67,42 @@ std::vector<ArgumentKind> SmallArguments() {
         {"1 x 1", [](SheetId) { return Block(1, 1); }},
         {"1 x 300", [](SheetId) { return Block(1, 300); }},
         {"2 x 2 of NaN and infinities",
-         [](SheetId) { return Value::array(2, 2, {Value::number(nan), Value::number(inf), Value::number(-inf), Value::number(1)}); }},
-        {"one cell", [](SheetId sheet) { return Value::reference(sheet, Area{0, 0, 0, 0}); }},
+         [](SheetId) {
+             return Value::array(2, 2, {Value::number(nan), Value::number(inf), Value::number(-inf), Value::number(1)});
+         }},
+        {"one cell",
+         [](SheetId sheet) {
+             return Value::reference(sheet, Area{0, 0, 0, 0});
+         }},
         {"block of cells", [](SheetId sheet) { return Value::reference(sheet, numberBlock); }},
         {"block on the active sheet", [](SheetId) { return Value::sheetReference(numberBlock); }},
         {"blank cells", [](SheetId sheet) { return Value::reference(sheet, blankBlock); }},
-        {"one blank cell", [](SheetId) { return Value::sheetReference(Area{10, 10, 0, 0}); }},
+        {"one blank cell",
+         [](SheetId) {
+             return Value::sheetReference(Area{10, 10, 0, 0});
+         }},
         {"cell of a 40,000-character text", [](SheetId sheet) { return Value::reference(sheet, longTextCell); }},
-        {"two areas", [](SheetId sheet) { return Value::reference(sheet, {numberBlock, blankBlock}); }},
+        {"two areas",
+         [](SheetId sheet) {
+             return Value::reference(sheet, {numberBlock, blankBlock});
+         }},
         {"unknown sheet", [](SheetId sheet) { return Value::reference(sheet + 1000, numberBlock); }},
     };
     // Arrays of each element type, the ones Excel never puts in an array included.
     const std::vector<std::pair<std::string, Value>> elements = {
-        {"numbers", Value::number(1)},   {"number texts", Value::text("1")}, {"texts", Value::text("x")},
-        {"booleans", Value::boolean(false)}, {"errors", Value::error(xlerrDiv0)}, {"nils", Value::nil()},
-        {"integers", Value::integer(2)}, {"missing values", Value::missing()},
+        {"numbers", Value::number(1)},       {"number texts", Value::text("1")},   {"texts", Value::text("x")},
+        {"booleans", Value::boolean(false)}, {"errors", Value::error(xlerrDiv0)},  {"nils", Value::nil()},
+        {"integers", Value::integer(2)},     {"missing values", Value::missing()},
     };
     for (const auto& element : elements) {
         const Value only = element.second;
         kinds.push_back({"2 x 2 of " + element.first, [only](SheetId) { return Block(2, 2, &only); }});
     }
     kinds.push_back({"array of every element type", [](SheetId) {
-                         return Value::array(2, 4, {Value::number(1), Value::text("x"), Value::boolean(true),
-                                                    Value::error(xlerrRef), Value::nil(), Value::integer(-5),
-                                                    Value::missing(), Value::text("")});
+                         return Value::array(
+                             2, 4,
+                             {Value::number(1), Value::text("x"), Value::boolean(true), Value::error(xlerrRef),
+                              Value::nil(), Value::integer(-5), Value::missing(), Value::text("")});
                      }});
     return kinds;
 }
@@ -258,9 +272,11 @@ namespace {
 // A registration as the stand-in keeps it; refused when `rejection` is given.
 xlhost::Registration Registered(const std::string& procedure, const std::string& typeText,
                                 const std::string& rejection = "") {
-    xlhost::Registration registration{
-        {Value::text("C:\\AddIns\\A.xll"), Value::text(procedure), Value::text(typeText)}, xlhost::Layout::Excel4,
-        std::nullopt, rejection, false};
+    xlhost::Registration registration{{Value::text("C:\\AddIns\\A.xll"), Value::text(procedure), Value::text(typeText)},
+                                      xlhost::Layout::Excel4,
+                                      std::nullopt,
+                                      rejection,
+                                      false};
     if (rejection.empty()) registration.id = 1;
     return registration;
 }
@@ -276,15 +292,15 @@ void* XLCALL_STDCALL RecordNumberRecord(void* first, double number, void* second
     return &received;
 }
 
-FARPROC Address(void* (XLCALL_STDCALL* function)(void*, double, void*)) {
+FARPROC Address(void*(XLCALL_STDCALL* function)(void*, double, void*)) {
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
 TEST(WorksheetCallCheck, CallsWithRecordsInOrderAndTheNumberBetween) {
-    const EntryPoint entry{"RecordNumberRecord",
-                           {worksheetcheck::Parameter::Record, worksheetcheck::Parameter::Number,
-                            worksheetcheck::Parameter::Record},
-                           Address(&RecordNumberRecord)};
+    const EntryPoint entry{
+        "RecordNumberRecord",
+        {worksheetcheck::Parameter::Record, worksheetcheck::Parameter::Number, worksheetcheck::Parameter::Record},
+        Address(&RecordNumberRecord)};
     int a = 0, b = 0;
     EXPECT_EQ(&received, entry.call({&a, &b}, 2.5));
     EXPECT_EQ(&a, received.first);
@@ -294,8 +310,12 @@ TEST(WorksheetCallCheck, CallsWithRecordsInOrderAndTheNumberBetween) {
 
 TEST(WorksheetCallCheck, CoversOnlyFunctionsItCanCall) {
     const std::vector<xlhost::Registration> registrations = {
-        Registered("records", "QQQ"),       Registered("numbers", "PPBB!"),    Registered("text", "QC"),
-        Registered("five", "QQQQQQ"),       Registered("numberResult", "BQ"),  Registered("gone", "QQ"),
+        Registered("records", "QQQ"),
+        Registered("numbers", "PPBB!"),
+        Registered("text", "QC"),
+        Registered("five", "QQQQQQ"),
+        Registered("numberResult", "BQ"),
+        Registered("gone", "QQ"),
         Registered("refused", "QQ", "type text QQ: needs Excel 12"),
     };
     const auto functions = worksheetcheck::Classify(registrations, [](const std::string& procedure) {
@@ -305,14 +325,15 @@ TEST(WorksheetCallCheck, CoversOnlyFunctionsItCanCall) {
     EXPECT_EQ("records", functions.covered[0].name);
     EXPECT_EQ(2u, functions.covered[0].records());
     EXPECT_FALSE(functions.covered[0].takesNumber());
-    EXPECT_EQ((std::vector<worksheetcheck::Parameter>{worksheetcheck::Parameter::Record, worksheetcheck::Parameter::Number,
-                                                      worksheetcheck::Parameter::Number}),
-              functions.covered[1].parameters);
-    EXPECT_EQ((std::vector<std::string>{
-                  "text (type QC): an argument of type C", "five (type QQQQQQ): more than 4 arguments",
-                  "numberResult (type BQ): no record result", "gone (type QQ): not exported",
-                  "refused (type QQ): refused, type text QQ: needs Excel 12"}),
-              functions.uncovered);
+    EXPECT_EQ(
+        (std::vector<worksheetcheck::Parameter>{worksheetcheck::Parameter::Record, worksheetcheck::Parameter::Number,
+                                                worksheetcheck::Parameter::Number}),
+        functions.covered[1].parameters);
+    EXPECT_EQ(
+        (std::vector<std::string>{"text (type QC): an argument of type C", "five (type QQQQQQ): more than 4 arguments",
+                                  "numberResult (type BQ): no record result", "gone (type QQ): not exported",
+                                  "refused (type QQ): refused, type text QQ: needs Excel 12"}),
+        functions.uncovered);
 }
 
 }  // namespace

@@ -46,25 +46,20 @@ struct RecordLayout<XLOPER12> {
 // Excel passes the action as a number; anything else counts only if Excel coerces it to 1.
 template <class Record>
 bool AsksForName(XlfExcel& excel, Record* action) {
-    if (action == nullptr)
-        return false;
+    if (action == nullptr) return false;
     const auto type = action->xltype & ~(xlbitXLFree | xlbitDLLFree);
-    if (type == xltypeNum)
-        return action->val.num == 1.0;
-    if (type == xltypeInt)
-        return action->val.w == 1;
+    if (type == xltypeNum) return action->val.num == 1.0;
+    if (type == xltypeInt) return action->val.w == 1;
     Record wanted{};
     wanted.xltype = xltypeInt;
     wanted.val.w = xltypeNum;
     Record number{};
     Record* coerceArguments[] = {action, &wanted};
-    if (RecordLayout<Record>::Coerce(excel, &number, coerceArguments) != xlretSuccess)
-        return false;
+    if (RecordLayout<Record>::Coerce(excel, &number, coerceArguments) != xlretSuccess) return false;
     const bool one = (number.xltype & xltypeNum) != 0 && number.val.num == 1.0;
     // Excel's memory in an answer of another kind than asked for goes back to Excel.
     Record* freeArguments[] = {&number};
-    if ((number.xltype & zep::xlbitHostOwned) != 0)
-        RecordLayout<Record>::Free(excel, freeArguments);
+    if ((number.xltype & zep::xlbitHostOwned) != 0) RecordLayout<Record>::Free(excel, freeArguments);
     return one;
 }
 
@@ -87,8 +82,7 @@ Record* AddInManagerAnswer(Record* action) noexcept {
         static_assert(length < 256, "a counted Excel 4 text holds at most 255 characters");
         auto* text = static_cast<Unit*>(excel.TempAlloc((length + 1) * sizeof(Unit)));
         text[0] = static_cast<Unit>(length);
-        for (std::size_t i = 0; i < length; ++i)
-            text[i + 1] = static_cast<Unit>(addInName[i]);
+        for (std::size_t i = 0; i < length; ++i) text[i + 1] = static_cast<Unit>(addInName[i]);
         answer->xltype = xltypeStr;
         answer->val.str = text;
         return answer;
@@ -164,6 +158,10 @@ ZEP_WORKSHEET_FUNCTION(xlmtrx_EVDecomposition, "mtrx_EVDecomposition",
     return mtrx_EVDecomposition(std::move(mtrx), param);
 }
 
-extern "C" ZEP_EXPORT XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action) { return AddInManagerAnswer(action); }
+extern "C" ZEP_EXPORT XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action) {
+    return AddInManagerAnswer(action);
+}
 
-extern "C" ZEP_EXPORT XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action) { return AddInManagerAnswer(action); }
+extern "C" ZEP_EXPORT XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action) {
+    return AddInManagerAnswer(action);
+}

@@ -135,7 +135,8 @@ protected:
         const Record* elements = static_cast<const Record*>(record)->val.array.lparray;
         for (std::size_t i = 0; i < expected.elements().size(); ++i) {
             EXPECT_EQ(xltypeNum, elements[i].xltype) << "element " << i << " of " << result;
-            EXPECT_NEAR(expected.elements()[i].number(), elements[i].val.num, 1e-12) << "element " << i << " of " << result;
+            EXPECT_NEAR(expected.elements()[i].number(), elements[i].val.num, 1e-12)
+                << "element " << i << " of " << result;
         }
     }
 
@@ -197,7 +198,8 @@ TYPED_TEST(ThroughExcel, QuickSortReturnsAColumnWhateverItsArgument) {
     this->ExpectNumbers({{1}, {2}, {3}}, xlmtrx_quickSort(this->Arg(Numbers({{3, 1, 2}})), 1.9));
     this->ExpectNumbers({{3}, {2}, {1}}, xlmtrx_quickSort(this->Arg(Numbers({{3}, {1}, {2}})), 2));
     // An element that is no number goes through Excel's coercion on its own.
-    this->ExpectNumbers({{7}, {1}}, xlmtrx_quickSort(this->Arg(Value::array(1, 2, {Value::text("7"), Value::number(1)})), 2));
+    this->ExpectNumbers({{7}, {1}},
+                        xlmtrx_quickSort(this->Arg(Value::array(1, 2, {Value::text("7"), Value::number(1)})), 2));
     this->ExpectText("command failed, mtrx conversion to double vector",
                      xlmtrx_quickSort(this->Arg(Numbers({{1, 2}, {3, 4}})), 1));
     this->ExpectText("command failed, mtrx conversion to double vector",
@@ -217,13 +219,15 @@ TYPED_TEST(ThroughExcel, NewmatFailuresAreValueErrors) {
     this->ExpectError(xlerrValue, xlmtrx_Invert(this->Arg(Numbers({{1, 2}, {2, 4}}))));
     this->ExpectError(xlerrValue, xlmtrx_Determinant(this->Arg(Numbers({{1, 2, 3}, {4, 5, 6}}))));
     this->ExpectError(xlerrValue, xlmtrx_Cholesky(this->Arg(Numbers({{1, 2}, {2, 1}}))));
-    this->ExpectError(xlerrValue, xlmtrx_LinEqSolve(this->Arg(Numbers({{1, 2}, {2, 4}})), this->Arg(Numbers({{1}, {1}}))));
+    this->ExpectError(xlerrValue,
+                      xlmtrx_LinEqSolve(this->Arg(Numbers({{1, 2}, {2, 4}})), this->Arg(Numbers({{1}, {1}}))));
     this->ExpectError(xlerrValue, xlmtrx_QRDecomposition_R(this->Arg(Numbers({{0, 1}, {0, 2}}))));
     this->ExpectError(xlerrValue, xlmtrx_SVDDecomposition(this->Arg(Numbers({{1, 2, 3}, {4, 5, 6}})), 3));
 }
 
 TYPED_TEST(ThroughExcel, ACellThatIsNoNumberNamesTheArgument) {
-    const Value withText = Value::array(2, 2, {Value::number(1), Value::text("abc"), Value::number(3), Value::number(4)});
+    const Value withText =
+        Value::array(2, 2, {Value::number(1), Value::text("abc"), Value::number(3), Value::number(4)});
     this->ExpectText("command failed, mtrx conversion to matrix failed", xlmtrx_Invert(this->Arg(withText)));
     this->ExpectText("command failed, mtrx conversion to matrix failed", xlmtrx_Row(this->Arg(withText), 1e12));
     // The first bad argument is the one reported, and before the function's own checks.
@@ -267,10 +271,10 @@ TYPED_TEST(ThroughExcel, TheFunctionWizardGetsTrueWhateverTheArguments) {
     void* matrix = this->Arg(Numbers({{1, 2}, {2, 4}}));
     this->host->windows().openFunctionWizard();
     const std::vector<void*> results = {
-        xlmtrx_Invert(text),           xlmtrx_Transpose(text),          xlmtrx_Determinant(text),
-        xlmtrx_Row(text, 3e9),         xlmtrx_Column(matrix, nan),      xlmtrx_LinEqSolve(text, text),
-        xlmtrx_Cholesky(matrix),       xlmtrx_QRDecomposition_R(text),  xlmtrx_SVDDecomposition(matrix, 1e12),
-        xlmtrx_quickSort(matrix, 0),   xlmtrx_EVDecomposition(text, -1),
+        xlmtrx_Invert(text),         xlmtrx_Transpose(text),           xlmtrx_Determinant(text),
+        xlmtrx_Row(text, 3e9),       xlmtrx_Column(matrix, nan),       xlmtrx_LinEqSolve(text, text),
+        xlmtrx_Cholesky(matrix),     xlmtrx_QRDecomposition_R(text),   xlmtrx_SVDDecomposition(matrix, 1e12),
+        xlmtrx_quickSort(matrix, 0), xlmtrx_EVDecomposition(text, -1),
     };
     // Each call reclaims the previous one's memory, so only the last record is still readable.
     EXPECT_EQ(Value::boolean(true), this->Result(results.back(), xltypeBool));
@@ -303,8 +307,8 @@ TYPED_TEST(ThroughExcel, ACallTakesTheTemporaryMemoryLockOnceAndGivesItBack) {
     EXPECT_EQ(1u, takenAround(invert));
     EXPECT_EQ(1u, takenAround(invert)) << "the second call reuses the first one's block";
     EXPECT_EQ(1u, takenAround([&] {
-        this->ExpectText("Input should be a square matrix", xlmtrx_Invert(this->Arg(Numbers({{1, 2}}))));
-    }));
+                  this->ExpectText("Input should be a square matrix", xlmtrx_Invert(this->Arg(Numbers({{1, 2}}))));
+              }));
     // Given back: an allocation outside any call takes the lock from the kernel again.
     EXPECT_EQ(1u, takenAround([&] { excel.TempAlloc(8); }));
 }
@@ -312,7 +316,8 @@ TYPED_TEST(ThroughExcel, ACallTakesTheTemporaryMemoryLockOnceAndGivesItBack) {
 TYPED_TEST(ThroughExcel, AResultWiderThan255ColumnsKeepsItsFirst255) {
     std::vector<Value> column;
     for (int i = 0; i < 300; ++i) column.push_back(Value::number(i));
-    const Value result = this->Result(xlmtrx_Transpose(this->Arg(Value::array(300, 1, std::move(column)))), xltypeMulti);
+    const Value result =
+        this->Result(xlmtrx_Transpose(this->Arg(Value::array(300, 1, std::move(column)))), xltypeMulti);
     ASSERT_EQ(1, result.rows());
     ASSERT_EQ(255, result.columns());
     EXPECT_EQ(Value::number(254), result.element(0, 254));
@@ -374,7 +379,7 @@ TYPED_TEST(ThroughExcel, ANameExcelCannotGiveIsEmptyAndReported) {
 
 // What the Add-in Manager reads from the entry point of layout A when it asks with `action`.
 template <class A, class Record>
-Value AskAddInManager(Record* (XLCALL_STDCALL *entry)(Record*), const Value& action) {
+Value AskAddInManager(Record*(XLCALL_STDCALL* entry)(Record*), const Value& action) {
     xlhost::ArgumentRecord<A> record(action);
     const Record* answer = entry(record.get());
     EXPECT_TRUE(record.intact()) << "the action " << action << " was written to";
@@ -393,9 +398,9 @@ TYPED_TEST(ThroughExcel, TheAddInManagerGetsTheNameForOneInTheLayoutItAskedIn) {
         EXPECT_EQ(name, AskAddInManager<Layout12>(xlAddInManagerInfo12, one)) << one;
         EXPECT_EQ(name, AskAddInManager<Layout4>(xlAddInManagerInfo, one)) << one;
     }
-    for (const Value& other : {Value::number(2), Value::number(0), Value::number(1.5), Value::integer(-1),
-                               Value::text("one"), Value::boolean(false), Value::missing(), Value::nil(),
-                               Value::error(xlerrNA), Numbers({{2, 1}})}) {
+    for (const Value& other :
+         {Value::number(2), Value::number(0), Value::number(1.5), Value::integer(-1), Value::text("one"),
+          Value::boolean(false), Value::missing(), Value::nil(), Value::error(xlerrNA), Numbers({{2, 1}})}) {
         EXPECT_EQ(Value::error(xlerrValue), AskAddInManager<Layout12>(xlAddInManagerInfo12, other)) << other;
         EXPECT_EQ(Value::error(xlerrValue), AskAddInManager<Layout4>(xlAddInManagerInfo, other)) << other;
     }

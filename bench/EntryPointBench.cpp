@@ -131,10 +131,13 @@ void Transpose(benchmark::State& state, const char* version) {
         benchmark::DoNotOptimize(result);
         benchmark::ClobberMemory();
     };
-    Compare(state, 1, [&] {
-        benchmark::DoNotOptimize(xlmtrx_Transpose(argument.get()));
-        session.EndCall();
-    }, direct);
+    Compare(
+        state, 1,
+        [&] {
+            benchmark::DoNotOptimize(xlmtrx_Transpose(argument.get()));
+            session.EndCall();
+        },
+        direct);
     state.counters["end_to_end_ns_per_cell"] = state.counters["end_to_end_us"] * 1e3 / (double(rows) * columns);
     state.counters["direct_ns_per_cell"] = state.counters["direct_us"] * 1e3 / (double(rows) * columns);
 }
@@ -157,11 +160,14 @@ void Invert(benchmark::State& state, const char* version, int n, int batch) {
     zep::XlfExcel& excel = zep::XlfExcel::Current();
     const std::uint64_t locksBefore = excel.LockAcquisitions();
     std::uint64_t calls = 0;
-    Compare(state, batch, [&] {
-        benchmark::DoNotOptimize(xlmtrx_Invert(argument.get()));
-        session.EndCall();
-        ++calls;
-    }, direct);
+    Compare(
+        state, batch,
+        [&] {
+            benchmark::DoNotOptimize(xlmtrx_Invert(argument.get()));
+            session.EndCall();
+            ++calls;
+        },
+        direct);
     state.counters["locks_per_call"] = double(excel.LockAcquisitions() - locksBefore) / double(calls);
     // What one take and release of the named lock costs alone, against the same direct work: the
     // floor under a call's ratio while each call takes the lock from the kernel once.

@@ -18,10 +18,10 @@
 #include "AddInModule.h"
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
-#include "WinApi.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
+#include "WinApi.h"
 #include "XllHostProgram.h"
 
 #include <benchmark/benchmark.h>
@@ -59,7 +59,9 @@ double Median(std::vector<double> values) {
 
 // Processor time of this process: the counters leave out the time spent waiting for a core, as
 // this machine is shared with other work (the Time column is the time that passed).
-double ProcessorSeconds() { return double(std::clock()) / CLOCKS_PER_SEC; }
+double ProcessorSeconds() {
+    return double(std::clock()) / CLOCKS_PER_SEC;
+}
 
 // Times `step` alone in every iteration (`prepare` runs untimed before it); the median processor
 // seconds.
@@ -79,7 +81,8 @@ double TimeEach(benchmark::State& state, Prepare prepare, Step step) {
 
 template <class Step>
 double TimeEach(benchmark::State& state, Step step) {
-    return TimeEach(state, [] {}, step);
+    return TimeEach(
+        state, [] {}, step);
 }
 
 // The median processor seconds of `rounds` runs of `step`.
@@ -126,8 +129,7 @@ struct Files {
         passSheet = write("pass.sheet", "A1 = @block.csv\nALM1 = mtrx_Row(A1:ALL1000, 1)\n");
         std::string formulas = "A1:B2 = 4, 2; 2, 3\n";
         for (int r = 0; r < formulaRows; ++r)
-            for (int c = 0; c < formulaColumns; ++c)
-                formulas += cellName(r, c + 2) + " = mtrx_Determinant(A1:B2)\n";
+            for (int c = 0; c < formulaColumns; ++c) formulas += cellName(r, c + 2) + " = mtrx_Determinant(A1:B2)\n";
         formulaSheet = write("formulas.sheet", formulas);
     }
     ~Files() { std::filesystem::remove_all(folder); }
@@ -190,8 +192,8 @@ Value BlockValue() {
 // The entry point alone, as AddInModule calls it, its result given back as xllhost gives it back.
 template <class... Arguments>
 void CallAlone(FARPROC entry, FARPROC autoFree, Arguments... arguments) {
-    auto* result = reinterpret_cast<XLOPER12*(XLCALL_STDCALL*)(Arguments...)>(reinterpret_cast<void (*)()>(entry))(
-        arguments...);
+    auto* result =
+        reinterpret_cast<XLOPER12*(XLCALL_STDCALL*)(Arguments...)>(reinterpret_cast<void (*)()>(entry))(arguments...);
     if (result != nullptr && (result->xltype & xlbitDLLFree) != 0)
         reinterpret_cast<void(XLCALL_STDCALL*)(XLOPER12*)>(reinterpret_cast<void (*)()>(autoFree))(result);
     benchmark::DoNotOptimize(result);
@@ -235,7 +237,8 @@ void PrintBlock(benchmark::State& state, bool fullPrecision) {
     SheetEntry formula;
     formula.formulaText = "mtrx_Transpose(A1:ALL1000)";
     EvaluatedSheet evaluated;
-    evaluated.formulas.push_back(FormulaResult{&formula, Area{0, blockSide - 1, 0, blockSide - 1}, BlockValue(), false});
+    evaluated.formulas.push_back(
+        FormulaResult{&formula, Area{0, blockSide - 1, 0, blockSide - 1}, BlockValue(), false});
     DiscardingBuffer discard;
     std::ostream out(&discard);
     const double seconds = TimeEach(state, [&] { printFormulaResults(out, evaluated, fullPrecision); });
@@ -259,7 +262,8 @@ void Formulas(benchmark::State& state) {
     std::unique_ptr<Session> session;
     std::vector<double> readSeconds;
     const double seconds = TimeEach(
-        state, [&] {
+        state,
+        [&] {
             session.reset();
             session = std::make_unique<Session>();
         },
@@ -292,7 +296,9 @@ void Program(benchmark::State& state, const std::string& sheet, double units, do
     state.counters[counter] = seconds * perUnit / units;
 }
 
-void ProgramPass(benchmark::State& state) { Program(state, InputFiles().passSheet, blockCells, 1e9, "ns_per_cell"); }
+void ProgramPass(benchmark::State& state) {
+    Program(state, InputFiles().passSheet, blockCells, 1e9, "ns_per_cell");
+}
 void ProgramFormulas(benchmark::State& state) {
     Program(state, InputFiles().formulaSheet, formulaCount, 1e6, "us_per_formula");
 }
@@ -307,8 +313,10 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     Register("Load1000x1000", Load, 5);
     Register("Pass1000x1000", Pass, 5);
-    Register("PrintBlock1000x1000/general", [](benchmark::State& state) { PrintBlock(state, false); }, 5);
-    Register("PrintBlock1000x1000/full", [](benchmark::State& state) { PrintBlock(state, true); }, 5);
+    Register(
+        "PrintBlock1000x1000/general", [](benchmark::State& state) { PrintBlock(state, false); }, 5);
+    Register(
+        "PrintBlock1000x1000/full", [](benchmark::State& state) { PrintBlock(state, true); }, 5);
     Register("PrintCsv1000x1000", PrintCsv, 5);
     Register("Formulas100000", Formulas, 5);
     Register("Program/pass1000x1000", ProgramPass, 3);

@@ -60,8 +60,22 @@ private:
 constexpr double inf = __builtin_inf();
 
 double Number(ByteReader& in) {
-    static const double chosen[] = {0, 1, 2, 3, -1, 0.5, 2.5, __builtin_nan(""), inf, -inf, 1e300, -1e-300,
-                                    -2147483648.0, 2147483648.0, 4294967296.0, -0.0};
+    static const double chosen[] = {0,
+                                    1,
+                                    2,
+                                    3,
+                                    -1,
+                                    0.5,
+                                    2.5,
+                                    __builtin_nan(""),
+                                    inf,
+                                    -inf,
+                                    1e300,
+                                    -1e-300,
+                                    -2147483648.0,
+                                    2147483648.0,
+                                    4294967296.0,
+                                    -0.0};
     const std::uint8_t selector = in.Byte();
     constexpr std::size_t count = sizeof chosen / sizeof chosen[0];
     return selector < 2 * count ? chosen[selector % count] : in.Double();
@@ -78,7 +92,8 @@ Value Text(ByteReader& in) {
 }
 
 Value Error(ByteReader& in) {
-    static const int codes[] = {xlerrNull, xlerrDiv0, xlerrValue, xlerrRef, xlerrName, xlerrNum, xlerrNA, xlerrGettingData};
+    static const int codes[] = {xlerrNull, xlerrDiv0, xlerrValue, xlerrRef,
+                                xlerrName, xlerrNum,  xlerrNA,    xlerrGettingData};
     return Value::error(codes[in.Byte() % (sizeof codes / sizeof codes[0])]);
 }
 
@@ -90,13 +105,20 @@ Value Integer(ByteReader& in) {
 // A value that can stand in an array or a cell; `anyKind` adds the ones only arrays can carry.
 Value Element(ByteReader& in, bool anyKind) {
     switch (in.Byte() % (anyKind ? 7 : 5)) {
-        case 0: return Value::number(Number(in));
-        case 1: return Text(in);
-        case 2: return Value::boolean(in.Byte() & 1);
-        case 3: return Error(in);
-        case 4: return Value::nil();
-        case 5: return Integer(in);
-        default: return Value::missing();
+        case 0:
+            return Value::number(Number(in));
+        case 1:
+            return Text(in);
+        case 2:
+            return Value::boolean(in.Byte() & 1);
+        case 3:
+            return Error(in);
+        case 4:
+            return Value::nil();
+        case 5:
+            return Integer(in);
+        default:
+            return Value::missing();
     }
 }
 
@@ -111,14 +133,21 @@ Area SmallArea(ByteReader& in) {
 
 Value Argument(ByteReader& in, SheetId sheet) {
     switch (in.Byte() % 12) {
-        case 0: return Value::nil();
-        case 1: return Value::missing();
-        case 2: return Value::boolean(in.Byte() & 1);
-        case 3: return Error(in);
-        case 4: return Integer(in);
-        case 5: return Text(in);
+        case 0:
+            return Value::nil();
+        case 1:
+            return Value::missing();
+        case 2:
+            return Value::boolean(in.Byte() & 1);
+        case 3:
+            return Error(in);
+        case 4:
+            return Integer(in);
+        case 5:
+            return Text(in);
         case 6:
-        case 7: return Value::number(Number(in));
+        case 7:
+            return Value::number(Number(in));
         case 8: {
             const std::int32_t rows = 1 + in.Word() % maxSide;
             std::int32_t columns = 1 + in.Byte() % (L::layout == xlhost::Layout::Excel4 ? 256 : maxSide);
@@ -127,7 +156,8 @@ Value Argument(ByteReader& in, SheetId sheet) {
             for (std::int32_t i = 0; i < rows * columns; ++i) elements.push_back(Element(in, true));
             return Value::array(rows, columns, std::move(elements));
         }
-        case 9: return Value::sheetReference(SmallArea(in));
+        case 9:
+            return Value::sheetReference(SmallArea(in));
         case 10: {
             std::vector<Area> areas(1 + in.Byte() % 3);
             for (Area& area : areas) area = SmallArea(in);

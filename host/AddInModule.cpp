@@ -15,7 +15,9 @@ namespace xlhost {
 
 namespace {
 
-void (*entryPoint(FARPROC procedure))() { return reinterpret_cast<void (*)()>(procedure); }
+void (*entryPoint(FARPROC procedure))() {
+    return reinterpret_cast<void (*)()>(procedure);
+}
 
 template <class Function>
 Function as(FARPROC procedure) {
@@ -105,9 +107,13 @@ FARPROC AddInModule::procedure(const std::string& name) const {
     return procedures_.emplace(name, GetProcAddress(module_, name.c_str())).first->second;
 }
 
-bool AddInModule::exports(const std::string& name) const { return procedure(name) != nullptr; }
+bool AddInModule::exports(const std::string& name) const {
+    return procedure(name) != nullptr;
+}
 
-int AddInModule::open() { return as<int(XLCALL_STDCALL*)()>(procedure("xlAutoOpen"))(); }
+int AddInModule::open() {
+    return as<int(XLCALL_STDCALL*)()>(procedure("xlAutoOpen"))();
+}
 
 void AddInModule::close() {
     if (const FARPROC autoClose = procedure("xlAutoClose")) as<int(XLCALL_STDCALL*)()>(autoClose)();
@@ -201,8 +207,8 @@ std::optional<WorksheetCall> AddInModule::addInManagerInfo(ExcelStandIn& host) {
     if (entry == nullptr) return std::nullopt;
     WorksheetCall call{Value::error(xlerrValue), {}, {}, name + "(1)"};
     NotPassed notPassed;
-    const auto action = TypedArgument::make(TypeCode{excel12 ? 'Q' : 'P'}, 1, FormulaArgument{std::nullopt, Value::number(1.0)},
-                                            host.sheets(), notPassed);
+    const auto action = TypedArgument::make(
+        TypeCode{excel12 ? 'Q' : 'P'}, 1, FormulaArgument{std::nullopt, Value::number(1.0)}, host.sheets(), notPassed);
     std::vector<NativeArgument> natives;
     action->appendTo(natives);
     void* returned = nullptr;

@@ -6,9 +6,9 @@
 
 #include "ExcelStandIn.h"
 #include "FunctionRegistry.h"
-#include "WinApi.h"
 #include "SheetFile.h"
 #include "Value.h"
+#include "WinApi.h"
 
 #include <optional>
 #include <stdexcept>

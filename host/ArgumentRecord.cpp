@@ -11,8 +11,9 @@ template <class L>
 ArgumentRecord<L>::ArgumentRecord(Value value) : value_(std::move(value)) {
     std::string problem;
     const auto bytes = RecordCodec<L>::blockSize(value_, &problem);
-    if (!bytes) throw std::invalid_argument("cannot build " + describe(value_) + " as " + layoutName(L::layout) +
-                                            ": " + problem);
+    if (!bytes)
+        throw std::invalid_argument("cannot build " + describe(value_) + " as " + layoutName(L::layout) + ": " +
+                                    problem);
     blockBytes_ = *bytes;
     block_.resize((blockBytes_ + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
     auto* block = reinterpret_cast<unsigned char*>(block_.data());

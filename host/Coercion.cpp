@@ -18,16 +18,26 @@ constexpr std::uint32_t scalarTargets[] = {xltypeNum, xltypeInt, xltypeBool, xlt
 
 std::uint32_t typeBitOf(const Value& value) {
     switch (value.kind()) {
-        case Kind::Number: return xltypeNum;
-        case Kind::Text: return xltypeStr;
-        case Kind::Boolean: return xltypeBool;
-        case Kind::Error: return xltypeErr;
-        case Kind::Integer: return xltypeInt;
-        case Kind::Missing: return xltypeMissing;
-        case Kind::Nil: return xltypeNil;
-        case Kind::Array: return xltypeMulti;
-        case Kind::Reference: return value.isSheetReference() ? xltypeSRef : xltypeRef;
-        default: return 0;
+        case Kind::Number:
+            return xltypeNum;
+        case Kind::Text:
+            return xltypeStr;
+        case Kind::Boolean:
+            return xltypeBool;
+        case Kind::Error:
+            return xltypeErr;
+        case Kind::Integer:
+            return xltypeInt;
+        case Kind::Missing:
+            return xltypeMissing;
+        case Kind::Nil:
+            return xltypeNil;
+        case Kind::Array:
+            return xltypeMulti;
+        case Kind::Reference:
+            return value.isSheetReference() ? xltypeSRef : xltypeRef;
+        default:
+            return 0;
     }
 }
 
@@ -42,12 +52,17 @@ bool equalsIgnoringCase(const std::u16string& text, const char* word) {
 
 std::optional<double> numberOf(const Value& scalar) {
     switch (scalar.kind()) {
-        case Kind::Number: return scalar.number();
+        case Kind::Number:
+            return scalar.number();
         case Kind::Integer:
-        case Kind::Boolean: return double(scalar.integer());
-        case Kind::Nil: return 0.0;
-        case Kind::Text: return textToNumber(scalar.text());
-        default: return std::nullopt;
+        case Kind::Boolean:
+            return double(scalar.integer());
+        case Kind::Nil:
+            return 0.0;
+        case Kind::Text:
+            return textToNumber(scalar.text());
+        default:
+            return std::nullopt;
     }
 }
 
@@ -77,18 +92,26 @@ std::optional<Value> convert(const Value& scalar, std::uint32_t target) {
                 case Kind::Number:
                     if (const auto text = numberToText(scalar.number())) return Value::text(*text);
                     return std::nullopt;
-                case Kind::Integer: return Value::text(std::to_string(scalar.integer()));
-                case Kind::Boolean: return Value::text(scalar.boolean() ? "TRUE" : "FALSE");
-                case Kind::Nil: return Value::text(std::u16string());
-                default: return std::nullopt;
+                case Kind::Integer:
+                    return Value::text(std::to_string(scalar.integer()));
+                case Kind::Boolean:
+                    return Value::text(scalar.boolean() ? "TRUE" : "FALSE");
+                case Kind::Nil:
+                    return Value::text(std::u16string());
+                default:
+                    return std::nullopt;
             }
         default:
             return std::nullopt;
     }
 }
 
-Coerced failed() { return Coerced{xlretFailed, Value::nil()}; }
-Coerced succeeded(Value value) { return Coerced{xlretSuccess, std::move(value)}; }
+Coerced failed() {
+    return Coerced{xlretFailed, Value::nil()};
+}
+Coerced succeeded(Value value) {
+    return Coerced{xlretSuccess, std::move(value)};
+}
 
 Coerced coerceScalar(const Value& scalar, std::uint32_t mask) {
     if ((typeBitOf(scalar) & mask) != 0) return succeeded(scalar);
@@ -100,7 +123,9 @@ Coerced coerceScalar(const Value& scalar, std::uint32_t mask) {
     return failed();
 }
 
-const Value& topLeft(const Value& value) { return value.kind() == Kind::Array ? value.element(0, 0) : value; }
+const Value& topLeft(const Value& value) {
+    return value.kind() == Kind::Array ? value.element(0, 0) : value;
+}
 
 }  // namespace
 
@@ -117,7 +142,8 @@ Coerced coerce(const Value& source, std::optional<std::uint32_t> wanted, const S
             if (!sheets.hasSheet(sheet)) return failed();
             if ((mask & xltypeRef) != 0) return succeeded(Value::reference(sheet, source.areas()));
             const bool onActiveSheet = sheet == sheets.activeSheet() && source.areas().size() == 1;
-            if ((mask & xltypeSRef) != 0 && onActiveSheet) return succeeded(Value::sheetReference(source.areas().front()));
+            if ((mask & xltypeSRef) != 0 && onActiveSheet)
+                return succeeded(Value::sheetReference(source.areas().front()));
             if (source.areas().size() != 1) return failed();
             const Value contents = *sheets.valueOf(sheet, source.areas().front());
             if (mask == 0 || (mask & xltypeMulti) != 0) return succeeded(contents);

@@ -38,7 +38,8 @@ TEST(GeneralNumberFormat, FifteenSignificantDigitsAndExponentsBeyondThem) {
         {1234567.125, "1234567.125"},
         {0.1234567890123456, "0.123456789012346"},
     };
-    for (const auto& [number, shown] : cases) EXPECT_EQ(numberToText(number), std::u16string(shown, shown + std::strlen(shown)));
+    for (const auto& [number, shown] : cases)
+        EXPECT_EQ(numberToText(number), std::u16string(shown, shown + std::strlen(shown)));
     EXPECT_EQ(numberToText(HUGE_VAL), std::nullopt);
     EXPECT_EQ(numberToText(std::nan("")), std::nullopt);
 }

@@ -15,11 +15,15 @@ constexpr int firstBuiltInBar = 1;
 constexpr int lastBuiltInBar = 12;
 constexpr int lastBuiltInToolbar = 13;
 
-const char16_t* const worksheetMenus[] = {u"&File", u"&Edit", u"&View",   u"&Insert", u"F&ormat",
+const char16_t* const worksheetMenus[] = {u"&File",  u"&Edit", u"&View",   u"&Insert", u"F&ormat",
                                           u"&Tools", u"&Data", u"&Window", u"&Help"};
 
-Value errorValue() { return Value::error(xlerrValue); }
-Value notAvailable() { return Value::error(xlerrNA); }
+Value errorValue() {
+    return Value::error(xlerrValue);
+}
+Value notAvailable() {
+    return Value::error(xlerrNA);
+}
 
 // Menu and command names match whatever their case and access-key ampersands.
 std::u16string plain(const std::u16string& name) {
@@ -56,7 +60,8 @@ std::optional<std::size_t> positionOf(const Value& key, const std::vector<Item>&
 
 CommandBars::CommandBars() {
     for (int id = firstBuiltInBar; id <= lastBuiltInBar; ++id) bars_.push_back(Bar{id, {}});
-    for (const char16_t* name : worksheetMenus) barOf(Value::number(worksheetMenuBar))->menus.push_back(Menu{name, {}, false});
+    for (const char16_t* name : worksheetMenus)
+        barOf(Value::number(worksheetMenuBar))->menus.push_back(Menu{name, {}, false});
 }
 
 CommandBars::Bar* CommandBars::barOf(const Value& id) {
@@ -112,8 +117,9 @@ std::optional<Value> CommandBars::addMenu(const std::vector<Value>& arguments) {
     Menu menu;
     if (description.kind() == Kind::Text) {
         // The name of a deleted built-in menu restores it.
-        const auto builtIn = std::find_if(std::begin(worksheetMenus), std::end(worksheetMenus),
-                                          [&description](const char16_t* name) { return plain(name) == plain(description.text()); });
+        const auto builtIn =
+            std::find_if(std::begin(worksheetMenus), std::end(worksheetMenus),
+                         [&description](const char16_t* name) { return plain(name) == plain(description.text()); });
         if (bar->id != worksheetMenuBar || builtIn == std::end(worksheetMenus) || positionOf(description, bar->menus))
             return errorValue();
         menu = Menu{*builtIn, {}, false};
@@ -122,7 +128,8 @@ std::optional<Value> CommandBars::addMenu(const std::vector<Value>& arguments) {
             return errorValue();
         menu = Menu{description.element(0, 0).text(), {}, true};
         for (std::int32_t r = 1; r < description.rows(); ++r)
-            menu.commands.push_back(Command{textAt(description, r, 0), textAt(description, r, 1), textAt(description, r, 3)});
+            menu.commands.push_back(
+                Command{textAt(description, r, 0), textAt(description, r, 1), textAt(description, r, 3)});
     } else if (description.kind() == Kind::Reference) {
         return std::nullopt;  // a description on a macro sheet is not modelled
     } else {

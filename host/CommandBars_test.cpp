@@ -21,7 +21,8 @@ Value menuOf(const char* title, std::vector<std::pair<const char*, const char*>>
 TEST(CommandBars, TheWorksheetBarHasItsBuiltInMenusAndTheActiveBarIsIt) {
     CommandBars bars;
     EXPECT_EQ(bars.getBar({}), Value::number(10));
-    EXPECT_EQ(bars.getBar({worksheetBar, Value::text("file"), Value::number(0)}), Value::number(1)) << "no '&', any case";
+    EXPECT_EQ(bars.getBar({worksheetBar, Value::text("file"), Value::number(0)}), Value::number(1))
+        << "no '&', any case";
     EXPECT_EQ(bars.getBar({worksheetBar, Value::number(5), Value::number(0)}), Value::text("F&ormat"));
     EXPECT_EQ(bars.getBar({worksheetBar, Value::text("Graphs"), Value::number(0)}), Value::error(xlerrNA));
     EXPECT_EQ(bars.getBar({Value::number(99), Value::text("File"), Value::number(0)}), Value::error(xlerrValue));
@@ -37,7 +38,8 @@ TEST(CommandBars, CustomMenusAreAddedFoundAndDeleted) {
     EXPECT_EQ(bars.getBar({worksheetBar, Value::text("Generic"), Value::text("dialog...")}), Value::number(2));
     EXPECT_EQ(bars.getBar({worksheetBar, Value::text("Generic"), Value::number(1)}), Value::text("&Dance"));
     EXPECT_EQ(bars.getBar({worksheetBar, Value::text("Generic"), Value::text("Sing")}), Value::error(xlerrNA));
-    EXPECT_EQ(bars.getBar({worksheetBar, Value::text("Generic"), Value::number(1), Value::number(1)}), Value::error(xlerrNA))
+    EXPECT_EQ(bars.getBar({worksheetBar, Value::text("Generic"), Value::number(1), Value::number(1)}),
+              Value::error(xlerrNA))
         << "no submenus";
     const std::vector<CommandBars::Menu>& menus = *bars.menusOf(10);
     EXPECT_EQ(menus.back().commands.front().macro, u"fDance");
@@ -50,7 +52,8 @@ TEST(CommandBars, CustomMenusAreAddedFoundAndDeleted) {
     EXPECT_EQ(bars.deleteMenu({worksheetBar, Value::text("Data")}), Value::boolean(true));
     EXPECT_EQ(bars.addMenu({worksheetBar, Value::text("Data"), Value::number(7)}), Value::number(7));
     EXPECT_EQ(bars.addMenu({worksheetBar, Value::text("Data")}), Value::error(xlerrValue)) << "already there";
-    EXPECT_EQ(bars.addMenu({worksheetBar, Value::array(1, 2, {Value::text("t"), Value::nil()})}), Value::error(xlerrValue));
+    EXPECT_EQ(bars.addMenu({worksheetBar, Value::array(1, 2, {Value::text("t"), Value::nil()})}),
+              Value::error(xlerrValue));
     EXPECT_EQ(bars.addMenu({worksheetBar, menu, Value::missing(), Value::number(1)}), std::nullopt) << "submenus";
 }
 

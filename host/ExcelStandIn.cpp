@@ -20,7 +20,9 @@ ExcelStandIn* currentHost = nullptr;
 constexpr std::uint32_t allTypeBits = xltypeNum | xltypeStr | xltypeBool | xltypeRef | xltypeErr | xltypeFlow |
                                       xltypeMulti | xltypeMissing | xltypeNil | xltypeSRef | xltypeInt;
 
-std::uint32_t typeOf(std::uint32_t typeWord) { return typeWord & ~(xlbitXLFree | xlbitDLLFree); }
+std::uint32_t typeOf(std::uint32_t typeWord) {
+    return typeWord & ~(xlbitXLFree | xlbitDLLFree);
+}
 
 bool holdsMemory(std::uint32_t typeWord) {
     const std::uint32_t type = typeOf(typeWord);
@@ -37,9 +39,13 @@ std::u16string upper(std::u16string text) {
     return text;
 }
 
-bool sameText(const std::u16string& a, const std::u16string& b) { return upper(a) == upper(b); }
+bool sameText(const std::u16string& a, const std::u16string& b) {
+    return upper(a) == upper(b);
+}
 
-std::u16string wide(const std::string& bytes) { return Value::text(bytes).text(); }
+std::u16string wide(const std::string& bytes) {
+    return Value::text(bytes).text();
+}
 
 // Excel's rules for a defined name: a letter, '_' or '\\' first, then letters, digits, '.', '_'.
 bool isValidName(const std::u16string& name) {
@@ -54,11 +60,16 @@ bool isValidName(const std::u16string& name) {
 
 const char* entryName(Entry entry) {
     switch (entry) {
-        case Entry::Excel4: return "Excel4";
-        case Entry::Excel4v: return "Excel4v";
-        case Entry::MdCallBack12: return "MdCallBack12";
-        case Entry::Direct: return "a direct call";
-        case Entry::LPenHelper: return "LPenHelper";
+        case Entry::Excel4:
+            return "Excel4";
+        case Entry::Excel4v:
+            return "Excel4v";
+        case Entry::MdCallBack12:
+            return "MdCallBack12";
+        case Entry::Direct:
+            return "a direct call";
+        case Entry::LPenHelper:
+            return "LPenHelper";
     }
     return "an unknown entry";
 }
@@ -71,7 +82,9 @@ std::ostream& operator<<(std::ostream& out, const CallRecord& call) {
     return out;
 }
 
-bool operator==(const StatusEntry& a, const StatusEntry& b) { return a.shown == b.shown && a.text == b.text; }
+bool operator==(const StatusEntry& a, const StatusEntry& b) {
+    return a.shown == b.shown && a.text == b.text;
+}
 
 std::ostream& operator<<(std::ostream& out, const StatusEntry& entry) {
     if (!entry.shown) return out << "<status bar cleared>";
@@ -90,7 +103,9 @@ ExcelStandIn::~ExcelStandIn() {
     currentHost = nullptr;
 }
 
-ExcelStandIn* ExcelStandIn::current() { return currentHost; }
+ExcelStandIn* ExcelStandIn::current() {
+    return currentHost;
+}
 
 void ExcelStandIn::setVersion(std::string versionText) {
     versionText_ = std::move(versionText);
@@ -105,8 +120,12 @@ int ExcelStandIn::excel12(Entry entry, int function, XLOPER12* result, int count
     return dispatch<Layout12>(entry, function, result, count, argv);
 }
 
-Value ExcelStandIn::takeResult(XLOPER& result) { return takeResultOf<Layout4>(result); }
-Value ExcelStandIn::takeResult(XLOPER12& result) { return takeResultOf<Layout12>(result); }
+Value ExcelStandIn::takeResult(XLOPER& result) {
+    return takeResultOf<Layout4>(result);
+}
+Value ExcelStandIn::takeResult(XLOPER12& result) {
+    return takeResultOf<Layout12>(result);
+}
 
 template <class L>
 Value ExcelStandIn::takeResultOf(typename L::Record& result) {
@@ -214,7 +233,8 @@ void ExcelStandIn::malformed(const CallRecord& call, std::string detail) {
 // open, the comment says what Excel is known to do or what the stand-in chose.
 
 ExcelStandIn::Answer ExcelStandIn::notModelled(int code, const std::string& what) {
-    notices_.record(NoticeKind::NotModelled, what + ": answered " + (code == xlretInvXlfn ? "xlretInvXlfn" : "xlretFailed"));
+    notices_.record(NoticeKind::NotModelled,
+                    what + ": answered " + (code == xlretInvXlfn ? "xlretInvXlfn" : "xlretFailed"));
     return {code, Value::error(xlerrValue)};
 }
 
@@ -308,7 +328,8 @@ ExcelStandIn::Answer ExcelStandIn::workspaceCall(const std::vector<Value>& argum
     const auto type = arguments[0].numeric();
     switch (type ? int(*type) : 0) {
         case 1:  // the environment and its version, as Excel on Windows 10 gives them
-            return {xlretSuccess, Value::text(sizeof(void*) == 8 ? "Windows (64-bit) NT 10.00" : "Windows (32-bit) NT 10.00")};
+            return {xlretSuccess,
+                    Value::text(sizeof(void*) == 8 ? "Windows (64-bit) NT 10.00" : "Windows (32-bit) NT 10.00")};
         case 2:
             return {xlretSuccess, Value::text(versionText_)};
         case 3:  // no fixed decimals
@@ -319,7 +340,8 @@ ExcelStandIn::Answer ExcelStandIn::workspaceCall(const std::vector<Value>& argum
             std::vector<Value> rows;
             for (const Registration& registration : registry_.registrations())
                 if (registration.active)
-                    for (const std::string& text : {registration.module(), registration.procedure(), registration.typeText()})
+                    for (const std::string& text :
+                         {registration.module(), registration.procedure(), registration.typeText()})
                         rows.push_back(Value::text(text));
             if (rows.empty()) return {xlretSuccess, Value::error(xlerrNA)};
             const auto count = std::int32_t(rows.size() / 3);
@@ -371,7 +393,8 @@ std::string ExcelStandIn::sheetTitle(SheetId sheet) const {
 std::optional<SheetId> ExcelStandIn::sheetOf(const Value& reference) const {
     if (reference.kind() != Kind::Reference) return std::nullopt;
     // A sheet reference, and an external one with id 0, mean the current sheet.
-    const SheetId sheet = reference.isSheetReference() || reference.sheet() == 0 ? sheets_.activeSheet() : reference.sheet();
+    const SheetId sheet =
+        reference.isSheetReference() || reference.sheet() == 0 ? sheets_.activeSheet() : reference.sheet();
     if (!sheets_.hasSheet(sheet)) return std::nullopt;
     return sheet;
 }
@@ -425,7 +448,8 @@ std::optional<Value> ExcelStandIn::nameValue(const std::u16string& name) const {
 
 ExcelStandIn::Answer ExcelStandIn::setNameCall(const std::vector<Value>& arguments) {
     if (arguments.empty() || arguments.size() > 2) return {xlretInvCount, std::nullopt};
-    if (arguments[0].kind() != Kind::Text || !isValidName(arguments[0].text())) return {xlretSuccess, Value::error(xlerrValue)};
+    if (arguments[0].kind() != Kind::Text || !isValidName(arguments[0].text()))
+        return {xlretSuccess, Value::error(xlerrValue)};
     const std::u16string key = upper(arguments[0].text());
     if (!isGiven(arguments, 1) || arguments[1].kind() == Kind::Nil) {
         // Deleting a registered function's name is how an add-in unregisters it; Excel's known
@@ -497,7 +521,8 @@ ExcelStandIn::Answer ExcelStandIn::alertCall(const std::vector<Value>& arguments
 ExcelStandIn::Answer ExcelStandIn::setCall(const std::vector<Value>& arguments) {
     if (arguments.empty() || arguments.size() > 2) return {xlretInvCount, std::nullopt};
     // A command equivalent: a worksheet function cannot change cells.
-    if (caller_.kind != Caller::Kind::Command && caller_.kind != Caller::Kind::Excel) return {xlretInvXlfn, std::nullopt};
+    if (caller_.kind != Caller::Kind::Command && caller_.kind != Caller::Kind::Excel)
+        return {xlretInvXlfn, std::nullopt};
     const Value& target = arguments[0];
     if (target.kind() != Kind::Reference || target.areas().size() != 1) return {xlretInvXloper, std::nullopt};
     const auto sheet = sheetOf(target);
@@ -513,7 +538,8 @@ ExcelStandIn::Answer ExcelStandIn::setCall(const std::vector<Value>& arguments) 
             if (isArray) {
                 const std::int32_t row = source.rows() == 1 ? 0 : r;
                 const std::int32_t column = source.columns() == 1 ? 0 : c;
-                cell = row < source.rows() && column < source.columns() ? source.element(row, column) : Value::error(xlerrNA);
+                cell = row < source.rows() && column < source.columns() ? source.element(row, column)
+                                                                        : Value::error(xlerrNA);
             }
             if (cell.kind() == Kind::Integer) cell = Value::number(cell.integer());
             if (cell.kind() == Kind::Missing) cell = Value::nil();
@@ -529,12 +555,24 @@ ExcelStandIn::Answer ExcelStandIn::setCall(const std::vector<Value>& arguments) 
 ExcelStandIn::Answer ExcelStandIn::menuCall(int function, const std::vector<Value>& arguments) {
     std::optional<Value> answer;
     switch (function) {
-        case xlfGetBar: answer = commandBars_.getBar(arguments); break;
-        case xlfAddMenu: answer = commandBars_.addMenu(arguments); break;
-        case xlfDeleteMenu: answer = commandBars_.deleteMenu(arguments); break;
-        case xlfGetToolbar: answer = commandBars_.getToolbar(arguments); break;
-        case xlfAddToolbar: answer = commandBars_.addToolbar(arguments); break;
-        default: answer = commandBars_.deleteToolbar(arguments); break;
+        case xlfGetBar:
+            answer = commandBars_.getBar(arguments);
+            break;
+        case xlfAddMenu:
+            answer = commandBars_.addMenu(arguments);
+            break;
+        case xlfDeleteMenu:
+            answer = commandBars_.deleteMenu(arguments);
+            break;
+        case xlfGetToolbar:
+            answer = commandBars_.getToolbar(arguments);
+            break;
+        case xlfAddToolbar:
+            answer = commandBars_.addToolbar(arguments);
+            break;
+        default:
+            answer = commandBars_.deleteToolbar(arguments);
+            break;
     }
     if (!answer) {
         std::string call = functionName(function) + "(";

@@ -36,7 +36,7 @@ struct CallRecord {
     int function;
     std::vector<Value> arguments;  // decoded; an unreadable record appears as an invalid value
     int returnCode;
-    std::optional<Value> result;   // what Excel wrote into the result record, if anything
+    std::optional<Value> result;  // what Excel wrote into the result record, if anything
 };
 std::ostream& operator<<(std::ostream& out, const CallRecord& call);
 
@@ -97,7 +97,9 @@ public:
     void setAddInPath(std::string path) { addInPath_ = std::move(path); }
     const std::string& addInPath() const { return addInPath_; }
     // How xlfRegister checks that the add-in exports a procedure; unchecked when not set.
-    void setExportLookup(std::function<bool(const std::string& procedure)> lookup) { exportLookup_ = std::move(lookup); }
+    void setExportLookup(std::function<bool(const std::string& procedure)> lookup) {
+        exportLookup_ = std::move(lookup);
+    }
     // How Excel calls a registered function for xlUDF (and a formula xlfEvaluate reads): what the
     // cell would show. Without it such calls are answered as not modelled.
     using FunctionCaller = std::function<Value(const Registration& function, const std::vector<Value>& arguments)>;

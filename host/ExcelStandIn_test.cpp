@@ -111,7 +111,8 @@ TEST(ExcelStandIn, UnreadableArgumentsAreFaultsAndRefused) {
 TEST(ExcelStandIn, AnExcelBefore12HasNoMdCallBack12AndSaysSoOnceHoweverOftenItIsCalled) {
     ExcelStandIn host("11.0");
     XLOPER12 name{};
-    for (int i = 0; i < 24; ++i) EXPECT_EQ(host.excel12(Entry::MdCallBack12, xlGetName, &name, 0, nullptr), xlretFailed);
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(host.excel12(Entry::MdCallBack12, xlGetName, &name, 0, nullptr), xlretFailed);
     EXPECT_EQ(name.xltype, 0u);
     // The add-in did nothing Excel 2003 would hold against it: no fault, one notice.
     EXPECT_TRUE(host.faults().empty()) << host.faults();
@@ -205,13 +206,15 @@ TEST(Callbacks, XlSetFillsCellsAsExcelDoesButOnlyForCommands) {
     EXPECT_EQ(cells(block), Value::array(2, 3, std::vector<Value>(6, Value::number(4))));
     const Value row = Value::array(1, 2, {Value::text("a"), Value::boolean(true)});
     ask(host, xlSet, {Value::reference(sheet, block), row});
-    EXPECT_EQ(cells(block), Value::array(2, 3, {Value::text("a"), Value::boolean(true), Value::error(xlerrNA),
-                                                Value::text("a"), Value::boolean(true), Value::error(xlerrNA)}))
+    EXPECT_EQ(cells(block), Value::array(2, 3,
+                                         {Value::text("a"), Value::boolean(true), Value::error(xlerrNA),
+                                          Value::text("a"), Value::boolean(true), Value::error(xlerrNA)}))
         << "a row repeats down; a short one leaves #N/A";
     const Value column = Value::array(2, 1, {Value::number(1), Value::nil()});
     ask(host, xlSet, {Value::sheetReference(block), column});
-    EXPECT_EQ(cells(block), Value::array(2, 3, {Value::number(1), Value::number(1), Value::number(1), Value::nil(),
-                                                Value::nil(), Value::nil()}))
+    EXPECT_EQ(cells(block), Value::array(2, 3,
+                                         {Value::number(1), Value::number(1), Value::number(1), Value::nil(),
+                                          Value::nil(), Value::nil()}))
         << "a column repeats right; nil clears";
     ask(host, xlSet, {Value::sheetReference(Area{0, 0, 0, 0})});
     EXPECT_EQ(sheets.cell(sheet, 0, 0), Value::nil()) << "no value clears";
@@ -260,7 +263,8 @@ TEST(Callbacks, UdfAndEvaluateGoThroughWhatRunsTheAddIn) {
     Arguments4 registration{Value::text(ExcelStandIn::defaultAddInPath), Value::text("fn_Twice"), Value::text("BB"),
                             Value::text("Twice")};
     XLOPER id{};
-    ASSERT_EQ(host.excel4(Entry::Excel4v, xlfRegister, &id, registration.count(), registration.pointers()), xlretSuccess);
+    ASSERT_EQ(host.excel4(Entry::Excel4v, xlfRegister, &id, registration.count(), registration.pointers()),
+              xlretSuccess);
     const double registerId = decode(id).number();
     EXPECT_EQ(ask(host, xlUDF, {Value::text("twice"), Value::number(2)}).code, xlretFailed) << "no one to call it";
     std::vector<Value> passed;
@@ -292,10 +296,14 @@ TEST(Callbacks, UdfAndEvaluateGoThroughWhatRunsTheAddIn) {
 
 TEST(Callbacks, MenusAndToolbarsAsTheGenericTemplateUsesThem) {
     ExcelStandIn host;
-    const Value menu = Value::array(2, 2, {Value::text("&Probe"), Value::nil(), Value::text("&Dance"), Value::text("fDance")});
-    const auto getBar = [&] { return ask(host, xlfGetBar, {Value::number(10), Value::text("Probe"), Value::number(0)}).value; };
+    const Value menu =
+        Value::array(2, 2, {Value::text("&Probe"), Value::nil(), Value::text("&Dance"), Value::text("fDance")});
+    const auto getBar = [&] {
+        return ask(host, xlfGetBar, {Value::number(10), Value::text("Probe"), Value::number(0)}).value;
+    };
     EXPECT_EQ(getBar(), Value::error(xlerrNA)) << "not there yet";
-    EXPECT_EQ(ask(host, xlfAddMenu, {Value::number(10), menu}).value, Value::number(10)) << "after the 9 built-in menus";
+    EXPECT_EQ(ask(host, xlfAddMenu, {Value::number(10), menu}).value, Value::number(10))
+        << "after the 9 built-in menus";
     EXPECT_EQ(getBar(), Value::number(10));
     EXPECT_EQ(ask(host, xlfDeleteMenu, {Value::number(10), Value::text("probe")}).value, Value::boolean(true));
     EXPECT_EQ(getBar(), Value::error(xlerrNA));

@@ -13,7 +13,9 @@ namespace {
 
 // The book and sheet parts of a reference name xllhost's one book and sheet (a book's name may
 // carry its file's extension).
-bool isTheBook(const std::string& book) { return sameIgnoringCase(book.substr(0, book.find('.')), ExcelStandIn::workbookName); }
+bool isTheBook(const std::string& book) {
+    return sameIgnoringCase(book.substr(0, book.find('.')), ExcelStandIn::workbookName);
+}
 
 // Thrown for a text xllhost does not understand.
 struct NotUnderstood {};
@@ -60,11 +62,11 @@ std::vector<Token> tokensOf(const std::string& formula) {
             at = end;
         } else if (isWordCharacter(c)) {
             const std::size_t begin = at;
-            while (at < formula.size() &&
-                   (isWordCharacter(formula[at]) ||
-                    // the sign of a number's exponent: 1.5E-3
-                    ((formula[at] == '-' || formula[at] == '+') && std::toupper(static_cast<unsigned char>(formula[at - 1])) == 'E' &&
-                     std::isdigit(static_cast<unsigned char>(formula[begin])))))
+            while (at < formula.size() && (isWordCharacter(formula[at]) ||
+                                           // the sign of a number's exponent: 1.5E-3
+                                           ((formula[at] == '-' || formula[at] == '+') &&
+                                            std::toupper(static_cast<unsigned char>(formula[at - 1])) == 'E' &&
+                                            std::isdigit(static_cast<unsigned char>(formula[begin])))))
                 ++at;
             tokens.push_back(Token{Token::Kind::Word, formula.substr(begin, at - begin)});
         } else {
@@ -111,8 +113,10 @@ private:
     Value expression() {
         const Token& token = take();
         switch (token.kind) {
-            case Token::Kind::Text: return Value::text(fromUtf8(token.text));
-            case Token::Kind::Book: return inBook(token.text);
+            case Token::Kind::Text:
+                return Value::text(fromUtf8(token.text));
+            case Token::Kind::Book:
+                return inBook(token.text);
             case Token::Kind::Sheet:
                 if (!sign("!")) throw NotUnderstood{};
                 return onSheet(token.text, word());
@@ -128,7 +132,8 @@ private:
         if (std::isdigit(static_cast<unsigned char>(name[0])) || name[0] == '.') return number(name);
         if (sign("(")) return call(name);
         if (sign("!")) return onSheet(name, word());
-        if (sameIgnoringCase(name, "TRUE") || sameIgnoringCase(name, "FALSE")) return Value::boolean(sameIgnoringCase(name, "TRUE"));
+        if (sameIgnoringCase(name, "TRUE") || sameIgnoringCase(name, "FALSE"))
+            return Value::boolean(sameIgnoringCase(name, "TRUE"));
         if (parseRange(name, limits_)) return Value::error(xlerrRef);  // the macro sheet's cells: none here
         if (auto value = host_.nameValue(fromUtf8(name))) return std::move(*value);
         return Value::error(xlerrName);
@@ -179,7 +184,8 @@ private:
         if (!sign(")")) {
             do {
                 const Token* token = upcoming();
-                const bool missing = token != nullptr && token->kind == Token::Kind::Sign && (token->text == "," || token->text == ")");
+                const bool missing =
+                    token != nullptr && token->kind == Token::Kind::Sign && (token->text == "," || token->text == ")");
                 arguments.push_back(missing ? Value::missing() : expression());
             } while (sign(","));
             if (!sign(")")) throw NotUnderstood{};

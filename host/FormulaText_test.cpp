@@ -65,12 +65,11 @@ TEST_F(FormulaTexts, NamesAreTheAddInsOwnAndWorksheetNamesAreNone) {
 }
 
 TEST_F(FormulaTexts, RegisteredFunctionsAreCalledWithReferencesAsReferences) {
-    EXPECT_EQ(evaluated(u"=twice(!A1:B1, \"x\", , Twice(7))"),
-              Value::array(1, 2, {Value::number(1), Value::number(2)}))
+    EXPECT_EQ(evaluated(u"=twice(!A1:B1, \"x\", , Twice(7))"), Value::array(1, 2, {Value::number(1), Value::number(2)}))
         << "the reference the function gave back, read as values";
     EXPECT_EQ(calls, (std::vector<std::string>{"Twice", "Twice"}));
-    EXPECT_EQ(passed, (std::vector<Value>{Value::reference(host.sheets().activeSheet(), Area{0, 0, 0, 1}), Value::text("x"),
-                                          Value::missing(), Value::number(7)}));
+    EXPECT_EQ(passed, (std::vector<Value>{Value::reference(host.sheets().activeSheet(), Area{0, 0, 0, 1}),
+                                          Value::text("x"), Value::missing(), Value::number(7)}));
 }
 
 TEST_F(FormulaTexts, WhatXllhostDoesNotUnderstandIsNoValue) {

@@ -10,7 +10,9 @@ namespace xlhost {
 
 namespace {
 
-bool isAbsent(const Value& value) { return value.kind() == Kind::Missing || value.kind() == Kind::Nil; }
+bool isAbsent(const Value& value) {
+    return value.kind() == Kind::Missing || value.kind() == Kind::Nil;
+}
 
 }  // namespace
 
@@ -103,8 +105,12 @@ const Registration* FunctionRegistry::findActive(std::string_view name, bool com
     return nullptr;
 }
 
-const Registration* FunctionRegistry::findFunction(std::string_view name) const { return findActive(name, false); }
-const Registration* FunctionRegistry::findCommand(std::string_view name) const { return findActive(name, true); }
+const Registration* FunctionRegistry::findFunction(std::string_view name) const {
+    return findActive(name, false);
+}
+const Registration* FunctionRegistry::findCommand(std::string_view name) const {
+    return findActive(name, true);
+}
 
 const Registration* FunctionRegistry::findById(double id) const {
     for (const Registration& registration : registrations_)

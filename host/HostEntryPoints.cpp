@@ -2,8 +2,8 @@
 // nothing can drop it): Excel 12's MdCallBack12, and the dispatcher and C API version XLCALL32
 // forwards to.
 
-#include "ExcelStandIn.h"
 #include "HostEntryPoints.h"
+#include "ExcelStandIn.h"
 
 #if defined(_WIN32)
 #define XLHOST_EXPORT __declspec(dllexport)

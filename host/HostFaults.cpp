@@ -30,19 +30,26 @@ template class CountedLog<NoticeKind>;
 
 const char* faultKindName(FaultKind kind) {
     switch (kind) {
-        case FaultKind::Leak: return "leak";
-        case FaultKind::DoubleFree: return "double free";
-        case FaultKind::ForeignFree: return "free of foreign memory";
-        case FaultKind::MalformedArgument: return "malformed argument";
-        case FaultKind::BrokenCall: return "broken call";
+        case FaultKind::Leak:
+            return "leak";
+        case FaultKind::DoubleFree:
+            return "double free";
+        case FaultKind::ForeignFree:
+            return "free of foreign memory";
+        case FaultKind::MalformedArgument:
+            return "malformed argument";
+        case FaultKind::BrokenCall:
+            return "broken call";
     }
     return "?";
 }
 
 const char* noticeKindName(NoticeKind kind) {
     switch (kind) {
-        case NoticeKind::MissingEntry: return "missing entry point";
-        case NoticeKind::NotModelled: return "not modelled";
+        case NoticeKind::MissingEntry:
+            return "missing entry point";
+        case NoticeKind::NotModelled:
+            return "not modelled";
     }
     return "?";
 }
@@ -71,7 +78,11 @@ std::ostream& operator<<(std::ostream& out, const Notice& notice) {
     return printCounted(out, noticeKindName(notice.kind), notice.detail, notice.times);
 }
 
-std::ostream& operator<<(std::ostream& out, const FaultLog& faults) { return printLog(out, faults); }
-std::ostream& operator<<(std::ostream& out, const NoticeLog& notices) { return printLog(out, notices); }
+std::ostream& operator<<(std::ostream& out, const FaultLog& faults) {
+    return printLog(out, faults);
+}
+std::ostream& operator<<(std::ostream& out, const NoticeLog& notices) {
+    return printLog(out, notices);
+}
 
 }  // namespace xlhost

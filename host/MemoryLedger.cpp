@@ -50,7 +50,8 @@ MemoryLedger::Outcome MemoryLedger::release(const void* pointer, const std::stri
                                                   retired->second.origin + ", already " + retired->second.fate);
         return Outcome::DoubleFree;
     }
-    faults_.record(FaultKind::ForeignFree, caller + " of " + pointerText(pointer) + ", which the host never handed out");
+    faults_.record(FaultKind::ForeignFree,
+                   caller + " of " + pointerText(pointer) + ", which the host never handed out");
     return Outcome::Foreign;
 }
 
@@ -58,9 +59,8 @@ std::size_t MemoryLedger::checkForLeaks() {
     const std::size_t leaks = outstanding_.size();
     while (!outstanding_.empty()) {
         const auto block = outstanding_.begin();
-        faults_.record(FaultKind::Leak, std::to_string(block->second.bytes) + " bytes at " +
-                                            pointerText(block->first) + " from " + block->second.origin +
-                                            " never given back with xlFree");
+        faults_.record(FaultKind::Leak, std::to_string(block->second.bytes) + " bytes at " + pointerText(block->first) +
+                                            " from " + block->second.origin + " never given back with xlFree");
         retire(block, "reclaimed by a leak check");
     }
     return leaks;

@@ -10,12 +10,18 @@ namespace {
 
 ffi_type* ffiTypeOf(NativeType type) {
     switch (type) {
-        case NativeType::Void: return &ffi_type_void;
-        case NativeType::Int16: return &ffi_type_sint16;
-        case NativeType::UInt16: return &ffi_type_uint16;
-        case NativeType::Int32: return &ffi_type_sint32;
-        case NativeType::Double: return &ffi_type_double;
-        case NativeType::Pointer: return &ffi_type_pointer;
+        case NativeType::Void:
+            return &ffi_type_void;
+        case NativeType::Int16:
+            return &ffi_type_sint16;
+        case NativeType::UInt16:
+            return &ffi_type_uint16;
+        case NativeType::Int32:
+            return &ffi_type_sint32;
+        case NativeType::Double:
+            return &ffi_type_double;
+        case NativeType::Pointer:
+            return &ffi_type_pointer;
     }
     return &ffi_type_void;
 }
@@ -72,7 +78,8 @@ NativeValue callNative(void (*procedure)(), NativeType result, const std::vector
     std::vector<void*> pointers;
     for (NativeValue& value : values) pointers.push_back(&value);
     ffi_cif cif;
-    if (ffi_prep_cif(&cif, excelConvention, static_cast<unsigned>(types.size()), ffiTypeOf(result), types.data()) != FFI_OK)
+    if (ffi_prep_cif(&cif, excelConvention, static_cast<unsigned>(types.size()), ffiTypeOf(result), types.data()) !=
+        FFI_OK)
         throw std::invalid_argument("libffi cannot describe a call of " + std::to_string(types.size()) + " arguments");
     // Integer results come back widened to a full register (ffi_arg); a double as itself.
     union {
@@ -82,12 +89,18 @@ NativeValue callNative(void (*procedure)(), NativeType result, const std::vector
     } returned{};
     ffi_call(&cif, procedure, &returned, pointers.empty() ? nullptr : pointers.data());
     switch (result) {
-        case NativeType::Int16: return nativeInt16(static_cast<std::int16_t>(returned.integer));
-        case NativeType::UInt16: return nativeUInt16(static_cast<std::uint16_t>(returned.integer));
-        case NativeType::Int32: return nativeInt32(static_cast<std::int32_t>(returned.integer));
-        case NativeType::Double: return nativeNumber(returned.number);
-        case NativeType::Pointer: return nativePointer(returned.pointer);
-        case NativeType::Void: break;
+        case NativeType::Int16:
+            return nativeInt16(static_cast<std::int16_t>(returned.integer));
+        case NativeType::UInt16:
+            return nativeUInt16(static_cast<std::uint16_t>(returned.integer));
+        case NativeType::Int32:
+            return nativeInt32(static_cast<std::int32_t>(returned.integer));
+        case NativeType::Double:
+            return nativeNumber(returned.number);
+        case NativeType::Pointer:
+            return nativePointer(returned.pointer);
+        case NativeType::Void:
+            break;
     }
     return NativeValue{};
 }

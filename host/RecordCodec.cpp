@@ -4,7 +4,9 @@
 
 namespace xlhost {
 
-const char* layoutName(Layout layout) { return layout == Layout::Excel4 ? "XLOPER" : "XLOPER12"; }
+const char* layoutName(Layout layout) {
+    return layout == Layout::Excel4 ? "XLOPER" : "XLOPER12";
+}
 
 namespace {
 
@@ -169,8 +171,9 @@ std::optional<std::size_t> RecordCodec<L>::blockSize(const Value& value, std::st
             if (value.areas().empty() || value.areas().size() > UINT16_MAX) return refuse("reference area count");
             for (const Area& area : value.areas())
                 if (!areaFits<L>(area)) return refuse("reference area outside the layout's sheet");
-            if (value.isSheetReference()) return value.areas().size() == 1 ? std::optional<std::size_t>(0)
-                                                                            : refuse("sheet reference of several areas");
+            if (value.isSheetReference())
+                return value.areas().size() == 1 ? std::optional<std::size_t>(0)
+                                                 : refuse("sheet reference of several areas");
             if (value.sheet() > L::maxSheetId) return refuse("sheet id too wide for the layout");
             return referenceListSize<L>(value.areas().size());
         }
@@ -288,10 +291,14 @@ unsigned char* RecordCodec<L>::write(const Value& value, Record& record, unsigne
 template <class L>
 const void* RecordCodec<L>::ownedPointer(const Record& record) {
     switch (record.xltype & ~(xlbitXLFree | xlbitDLLFree)) {
-        case xltypeStr: return record.val.str;
-        case xltypeMulti: return record.val.array.lparray;
-        case xltypeRef: return record.val.mref.lpmref;
-        default: return nullptr;
+        case xltypeStr:
+            return record.val.str;
+        case xltypeMulti:
+            return record.val.array.lparray;
+        case xltypeRef:
+            return record.val.mref.lpmref;
+        default:
+            return nullptr;
     }
 }
 

@@ -84,8 +84,12 @@ private:
 extern template class RecordCodec<Layout4>;
 extern template class RecordCodec<Layout12>;
 
-inline Value decode(const XLOPER& record) { return RecordCodec<Layout4>::decode(record); }
-inline Value decode(const XLOPER12& record) { return RecordCodec<Layout12>::decode(record); }
+inline Value decode(const XLOPER& record) {
+    return RecordCodec<Layout4>::decode(record);
+}
+inline Value decode(const XLOPER12& record) {
+    return RecordCodec<Layout12>::decode(record);
+}
 
 }  // namespace xlhost
 

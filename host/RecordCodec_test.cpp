@@ -7,8 +7,9 @@
 namespace xlhost {
 namespace {
 
-const Value mixedArray = Value::array(2, 3, {Value::number(1.5), Value::text("ab"), Value::boolean(true),
-                                             Value::error(xlerrNA), Value::nil(), Value::text(u"\u00e9")});
+const Value mixedArray = Value::array(2, 3,
+                                      {Value::number(1.5), Value::text("ab"), Value::boolean(true),
+                                       Value::error(xlerrNA), Value::nil(), Value::text(u"\u00e9")});
 
 template <class L>
 class RecordCodecTest : public ::testing::Test {};
@@ -16,8 +17,15 @@ using Layouts = ::testing::Types<Layout4, Layout12>;
 TYPED_TEST_SUITE(RecordCodecTest, Layouts);
 
 TYPED_TEST(RecordCodecTest, EveryBuildableValueDecodesToItself) {
-    const Value values[] = {Value::number(-2.25), Value::text(""), Value::text("abc"), Value::boolean(false),
-                            Value::error(xlerrDiv0), Value::integer(-7), Value::missing(), Value::nil(), mixedArray,
+    const Value values[] = {Value::number(-2.25),
+                            Value::text(""),
+                            Value::text("abc"),
+                            Value::boolean(false),
+                            Value::error(xlerrDiv0),
+                            Value::integer(-7),
+                            Value::missing(),
+                            Value::nil(),
+                            mixedArray,
                             Value::reference(0x5A7E0011, {Area{0, 2, 1, 3}, Area{5, 5, 0, 0}}),
                             Value::sheetReference(Area{3, 4, 5, 6})};
     for (const Value& value : values) {

@@ -111,11 +111,16 @@ std::string cellText(const Value& value, bool fullPrecision) {
             appendNumber(text, value.number(), fullPrecision);
             return text;
         }
-        case Kind::Text: return visible(value.text());
-        case Kind::Boolean: return value.boolean() ? "TRUE" : "FALSE";
-        case Kind::Error: return errorName(value.error());
-        case Kind::Nil: return std::string();
-        default: return describe(value);
+        case Kind::Text:
+            return visible(value.text());
+        case Kind::Boolean:
+            return value.boolean() ? "TRUE" : "FALSE";
+        case Kind::Error:
+            return errorName(value.error());
+        case Kind::Nil:
+            return std::string();
+        default:
+            return describe(value);
     }
 }
 

@@ -38,12 +38,15 @@ TEST(PrintedResults, ColumnsAreAsWideAsTheirWidestCellNumbersRightOtherValuesLef
     SheetEntry formula;
     formula.formulaText = "f(A1:B2)";
     EvaluatedSheet sheet;
-    sheet.formulas.push_back(resultOf(formula, Area{0, 2, 3, 5},
-                                      Value::array(3, 3, {Value::number(1.5), Value::text(u"\u00e9"), Value::nil(),
-                                                          Value::number(-20), Value::text("long text  "), Value::boolean(true),
-                                                          Value::error(xlerrNA), Value::number(1.0 / 3), Value::text("x")})));
+    sheet.formulas.push_back(resultOf(
+        formula, Area{0, 2, 3, 5},
+        Value::array(
+            3, 3,
+            {Value::number(1.5), Value::text(u"\u00e9"), Value::nil(), Value::number(-20), Value::text("long text  "),
+             Value::boolean(true), Value::error(xlerrNA), Value::number(1.0 / 3), Value::text("x")})));
     sheet.formulas.push_back(resultOf(formula, Area{4, 4, 0, 0}, Value::number(7)));
-    sheet.formulas.push_back(resultOf(formula, Area{5, 5, 0, 0}, Value::array(2, 3, std::vector<Value>(6, Value::nil())), true));
+    sheet.formulas.push_back(
+        resultOf(formula, Area{5, 5, 0, 0}, Value::array(2, 3, std::vector<Value>(6, Value::nil())), true));
     std::ostringstream out;
     printFormulaResults(out, sheet, false);
     EXPECT_EQ(out.str(),
@@ -64,7 +67,8 @@ TEST(PrintedResults, TheSheetAsCsvFromA1WithTextsQuotedAndBlockedSpills) {
     sheets.setCells(sheets.activeSheet(), 1, 1, block);
     SheetEntry formula;
     EvaluatedSheet sheet;
-    sheet.formulas.push_back(resultOf(formula, Area{0, 0, 3, 3}, Value::array(1, 2, {Value::nil(), Value::nil()}), true));
+    sheet.formulas.push_back(
+        resultOf(formula, Area{0, 0, 3, 3}, Value::array(1, 2, {Value::nil(), Value::nil()}), true));
     sheet.usedArea = Area{0, 2, 0, 3};
     std::ostringstream out;
     printCsv(out, sheet, sheets);

@@ -41,7 +41,8 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
         if (entry.isCommand) {
             CommandRun done = run(entry);
             for (const Area& area : done.cellsSet) widen(evaluated.usedArea, area);
-            evaluated.formulas.push_back(FormulaResult{&entry, entry.target, Value::nil(), false, std::move(done.effects)});
+            evaluated.formulas.push_back(
+                FormulaResult{&entry, entry.target, Value::nil(), false, std::move(done.effects)});
             continue;
         }
         if (!entry.isFormula) continue;
@@ -53,7 +54,8 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
                 std::int32_t(std::min<std::int64_t>(std::int64_t(row) + result.value.rows() - 1, limits.rows - 1));
             result.area.lastColumn = std::int32_t(
                 std::min<std::int64_t>(std::int64_t(column) + result.value.columns() - 1, limits.columns - 1));
-            const bool fits = result.area.rows() == result.value.rows() && result.area.columns() == result.value.columns();
+            const bool fits =
+                result.area.rows() == result.value.rows() && result.area.columns() == result.value.columns();
             result.spillBlocked = !fits || !hasRoom(result.area, index, sheets, formulaCells);
         }
         if (result.spillBlocked) {

@@ -21,9 +21,9 @@ namespace xlhost {
 
 struct FormulaResult {
     const SheetEntry* entry;
-    Area area;          // the cells the result fills: the formula's own, or the whole spill area
-    Value value;        // what the function gave: a number, text, boolean, error or array
-    bool spillBlocked;  // the array had no room; the cell shows #SPILL!
+    Area area;                              // the cells the result fills: the formula's own, or the whole spill area
+    Value value;                            // what the function gave: a number, text, boolean, error or array
+    bool spillBlocked;                      // the array had no room; the cell shows #SPILL!
     std::vector<std::string> effects = {};  // for a command line: what it did, in order
 };
 

@@ -23,18 +23,21 @@ protected:
             sheets.setCell(sheets.activeSheet(), 4, 2, Value::number(9));
             return CommandRun{{"set C5 = 9"}, {Area{4, 4, 2, 2}}};
         };
-        return evaluateSheet(sheet, sheets, limits, [this](const SheetEntry& formula) {
-            calls.push_back(formula.line);
-            if (formula.function == "cell") {
-                const Area& from = *formula.arguments[0].range;
-                return sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
-            }
-            const auto rows = std::int32_t(formula.arguments[0].literal.number());
-            const auto columns = std::int32_t(formula.arguments[1].literal.number());
-            std::vector<Value> elements;
-            for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
-            return Value::array(rows, columns, std::move(elements));
-        }, run);
+        return evaluateSheet(
+            sheet, sheets, limits,
+            [this](const SheetEntry& formula) {
+                calls.push_back(formula.line);
+                if (formula.function == "cell") {
+                    const Area& from = *formula.arguments[0].range;
+                    return sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
+                }
+                const auto rows = std::int32_t(formula.arguments[0].literal.number());
+                const auto columns = std::int32_t(formula.arguments[1].literal.number());
+                std::vector<Value> elements;
+                for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
+                return Value::array(rows, columns, std::move(elements));
+            },
+            run);
     }
     Value at(const std::string& cell) {
         const Area area = *parseRange(cell, SheetLimits::forExcel(12));

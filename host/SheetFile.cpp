@@ -20,7 +20,9 @@ namespace {
 
 constexpr int knownErrors[] = {xlerrNull, xlerrDiv0, xlerrValue, xlerrRef, xlerrName, xlerrNum, xlerrNA};
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -124,7 +126,8 @@ Value valueAt(LineReader& reader, const char* stops) {
     const std::string_view token = reader.tokenUntil(stops);
     if (token.empty()) return Value::nil();
     if (auto scalar = scalarFrom(token)) return std::move(*scalar);
-    reader.fail("'" + std::string(token) + "' is no value (texts need quotes; errors are #NULL!, #DIV/0!, #VALUE!, "
+    reader.fail("'" + std::string(token) +
+                "' is no value (texts need quotes; errors are #NULL!, #DIV/0!, #VALUE!, "
                 "#REF!, #NAME?, #NUM!, #N/A)");
 }
 
@@ -135,7 +138,8 @@ struct Rows {
 
     std::size_t size(std::size_t row) const { return ends[row] - (row == 0 ? 0 : ends[row - 1]); }
     bool allBlank(std::size_t row) const {
-        return std::all_of(cells.begin() + std::ptrdiff_t(ends[row] - size(row)), cells.begin() + std::ptrdiff_t(ends[row]),
+        return std::all_of(cells.begin() + std::ptrdiff_t(ends[row] - size(row)),
+                           cells.begin() + std::ptrdiff_t(ends[row]),
                            [](const Value& v) { return v.kind() == Kind::Nil; });
     }
 };
@@ -195,9 +199,8 @@ FormulaArgument argumentAt(LineReader& reader, const SheetLimits& limits) {
 
 bool isFunctionName(std::string_view name) {
     return !name.empty() && (std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_') &&
-           std::all_of(name.begin(), name.end(), [](char c) {
-               return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
-           });
+           std::all_of(name.begin(), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; });
 }
 
 void formulaLine(LineReader& reader, const std::string& name, SheetEntry& entry, const SheetLimits& limits) {
@@ -236,8 +239,8 @@ public:
         if (!clash && next != runs_.end() && next->first.first == row && next->first.second <= last)
             clash = {next->first.second, next->second.line};
         if (clash)
-            throw SheetError(path, line, cellName(row, clash->first) + " is already given on line " +
-                                             std::to_string(clash->second));
+            throw SheetError(
+                path, line, cellName(row, clash->first) + " is already given on line " + std::to_string(clash->second));
         runs_.emplace_hint(next, std::make_pair(row, first), Run{last, line});
     }
 
@@ -267,7 +270,8 @@ void checkCells(const SheetFile& sheet) {
                 if (cells[c].kind() == Kind::Nil) continue;
                 const std::int32_t first = c;
                 while (c + 1 < columns && cells[c + 1].kind() != Kind::Nil) ++c;
-                given.add(target.firstRow + r, target.firstColumn + first, target.firstColumn + c, entry.line, sheet.path);
+                given.add(target.firstRow + r, target.firstColumn + first, target.firstColumn + c, entry.line,
+                          sheet.path);
             }
         }
     }
@@ -480,10 +484,10 @@ Value parseCsv(std::istream& text, const std::string& path) {
 
 FormulaCells::FormulaCells(const std::vector<SheetEntry>& entries) {
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].isFormula) anchors_.push_back(Anchor{entries[i].target.firstRow, entries[i].target.firstColumn, i});
-    std::sort(anchors_.begin(), anchors_.end(), [](const Anchor& a, const Anchor& b) {
-        return std::tie(a.row, a.column) < std::tie(b.row, b.column);
-    });
+        if (entries[i].isFormula)
+            anchors_.push_back(Anchor{entries[i].target.firstRow, entries[i].target.firstColumn, i});
+    std::sort(anchors_.begin(), anchors_.end(),
+              [](const Anchor& a, const Anchor& b) { return std::tie(a.row, a.column) < std::tie(b.row, b.column); });
 }
 
 std::vector<FormulaCells::Anchor>::const_iterator FormulaCells::from(std::int64_t row, std::int64_t column) const {

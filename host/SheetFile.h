@@ -62,7 +62,7 @@ struct SheetEntry {
     Value values = Value::nil();  // an array holding the block, for a values or CSV line
     std::string function;         // for a formula
     std::vector<FormulaArgument> arguments;
-    std::string formulaText;      // as written, for the output
+    std::string formulaText;  // as written, for the output
 };
 
 struct SheetFile {

@@ -48,15 +48,16 @@ TEST(SheetRanges, CellsAndRangesParseEitherCornerFirstWithinTheSheet) {
 }
 
 TEST(SheetValues, EveryKindOfValueAndTheShapeOfTheBlock) {
-    const SheetFile sheet = parsed("# comment\n\n  A1:C2 = 1.5, \"a, \"\"b\"\"\", TRUE; -2e3, #N/A, \r\nB5 = false, #div/0!; , +7\n");
+    const SheetFile sheet =
+        parsed("# comment\n\n  A1:C2 = 1.5, \"a, \"\"b\"\"\", TRUE; -2e3, #N/A, \r\nB5 = false, #div/0!; , +7\n");
     ASSERT_EQ(sheet.entries.size(), 2u);
     EXPECT_EQ(sheet.entries[0].line, 3);
-    EXPECT_EQ(sheet.entries[0].values,
-              Value::array(2, 3, {Value::number(1.5), Value::text("a, \"b\""), Value::boolean(true), Value::number(-2000),
-                                  Value::error(xlerrNA), Value::nil()}));
+    EXPECT_EQ(sheet.entries[0].values, Value::array(2, 3,
+                                                    {Value::number(1.5), Value::text("a, \"b\""), Value::boolean(true),
+                                                     Value::number(-2000), Value::error(xlerrNA), Value::nil()}));
     EXPECT_EQ(sheet.entries[1].target, (Area{4, 5, 1, 2}));  // one cell takes the block's shape
-    EXPECT_EQ(sheet.entries[1].values, Value::array(2, 2, {Value::boolean(false), Value::error(xlerrDiv0), Value::nil(),
-                                                           Value::number(7)}));
+    EXPECT_EQ(sheet.entries[1].values,
+              Value::array(2, 2, {Value::boolean(false), Value::error(xlerrDiv0), Value::nil(), Value::number(7)}));
     EXPECT_EQ(parsed("A1 = \"h\xc3\xa9\"").entries[0].values, row({Value::text(u"h\u00e9")}));
 }
 
@@ -104,11 +105,13 @@ TEST(SheetFormulas, FaultsNameTheFileAndLine) {
     EXPECT_EQ(failure("D1 = f(A1:B2"), "book.sheet:1: expected ',' or ')' in the arguments of f");
     EXPECT_EQ(failure("D1 = f(g(A1))"), "book.sheet:1: 'g(': a formula argument cannot be another formula");
     EXPECT_EQ(failure("D1 = f(A1:ZZZZ2)"), "book.sheet:1: 'A1:ZZZZ2' is no range, number, text, boolean or error");
-    EXPECT_EQ(failure("D1:D2 = f(A1)"), "book.sheet:1: a formula goes into one cell, from which its result spills; not into D1:D2");
+    EXPECT_EQ(failure("D1:D2 = f(A1)"),
+              "book.sheet:1: a formula goes into one cell, from which its result spills; not into D1:D2");
     EXPECT_EQ(failure("D1 = f(A1) x"), "book.sheet:1: unexpected 'x' after the formula");
     EXPECT_EQ(failure("D1 = f(C1:D4)"), "book.sheet:1: the formula uses its own cell D1");
-    EXPECT_EQ(failure("D1 = f(E1)\n\nE1 = g(A1)"),
-              "book.sheet:1: the formula uses E1, which the formula on line 3 computes later (formulas run top to bottom)");
+    EXPECT_EQ(
+        failure("D1 = f(E1)\n\nE1 = g(A1)"),
+        "book.sheet:1: the formula uses E1, which the formula on line 3 computes later (formulas run top to bottom)");
     EXPECT_EQ(failure("A1 = 1\nA1 = f(B1)"), "book.sheet:2: A1 is already given on line 1");
 }
 
@@ -116,13 +119,16 @@ TEST(SheetFormulas, ARangeMayHoldEarlierFormulasOnlyAndTheFirstLaterOneIsNamed) 
     EXPECT_EQ(failure("E1 = g()\nE9 = g()\nD2 = f(E1:E9, A3)\nA1 = f(B1:XFD1048576)\n"), "(no error)");
     // Later formulas beside the range's rows or below its columns are outside it.
     EXPECT_EQ(failure("A1 = f(B1:C9)\nA5 = g()\nD5 = g()\nB10 = g()\n"), "(no error)");
-    EXPECT_EQ(failure("A1 = f(B1:C9)\nA5 = g()\nD5 = g()\nC7 = g()\n"),
-              "book.sheet:1: the formula uses C7, which the formula on line 4 computes later (formulas run top to bottom)");
+    EXPECT_EQ(
+        failure("A1 = f(B1:C9)\nA5 = g()\nD5 = g()\nC7 = g()\n"),
+        "book.sheet:1: the formula uses C7, which the formula on line 4 computes later (formulas run top to bottom)");
     // In the order of the lines, not of the cells; its own cell first.
-    EXPECT_EQ(failure("D1 = f(E1:E2)\nE2 = g()\nE1 = g()\n"),
-              "book.sheet:1: the formula uses E2, which the formula on line 2 computes later (formulas run top to bottom)");
-    EXPECT_EQ(failure("D2 = f(D3, D1:D3)\nD3 = g()\n"),
-              "book.sheet:1: the formula uses D3, which the formula on line 2 computes later (formulas run top to bottom)");
+    EXPECT_EQ(
+        failure("D1 = f(E1:E2)\nE2 = g()\nE1 = g()\n"),
+        "book.sheet:1: the formula uses E2, which the formula on line 2 computes later (formulas run top to bottom)");
+    EXPECT_EQ(
+        failure("D2 = f(D3, D1:D3)\nD3 = g()\n"),
+        "book.sheet:1: the formula uses D3, which the formula on line 2 computes later (formulas run top to bottom)");
     EXPECT_EQ(failure("D2 = f(D1:D3)\nD3 = g()\n"), "book.sheet:1: the formula uses its own cell D2");
 }
 
@@ -159,19 +165,22 @@ TEST_F(SheetCsv, FilesBesideTheSheetFillABlockPaddedWithBlanks) {
     const SheetFile sheet = readSheetFile(sheetPath, excel12);
     ASSERT_EQ(sheet.entries.size(), 1u);
     EXPECT_EQ(sheet.entries[0].target, (Area{1, 3, 1, 3}));
-    EXPECT_EQ(sheet.entries[0].values,
-              Value::array(3, 3, {Value::number(1), Value::text("x,y"), Value::text("plain text"), Value::number(2.5),
-                                  Value::nil(), Value::nil(), Value::boolean(true), Value::error(xlerrNA),
-                                  Value::text("\"q\"")}));
+    EXPECT_EQ(
+        sheet.entries[0].values,
+        Value::array(3, 3,
+                     {Value::number(1), Value::text("x,y"), Value::text("plain text"), Value::number(2.5), Value::nil(),
+                      Value::nil(), Value::boolean(true), Value::error(xlerrNA), Value::text("\"q\"")}));
 }
 
 TEST(SheetCsvText, BlankRowsInsideAreRowsOfTheBlockAndBlankRowsAtTheEndAreNot) {
     std::istringstream text("1,2\n\n,\n3\n,,\n \n");
-    EXPECT_EQ(parseCsv(text, "data.csv"), Value::array(4, 2, {Value::number(1), Value::number(2), Value::nil(), Value::nil(),
-                                                              Value::nil(), Value::nil(), Value::number(3), Value::nil()}));
+    EXPECT_EQ(parseCsv(text, "data.csv"), Value::array(4, 2,
+                                                       {Value::number(1), Value::number(2), Value::nil(), Value::nil(),
+                                                        Value::nil(), Value::nil(), Value::number(3), Value::nil()}));
     // A zero byte is part of its field, not the end of the row.
     std::istringstream zero(std::string("ab\0cd,1\n", 8));
-    EXPECT_EQ(parseCsv(zero, "data.csv"), Value::array(1, 2, {Value::text(std::u16string(u"ab\0cd", 5)), Value::number(1)}));
+    EXPECT_EQ(parseCsv(zero, "data.csv"),
+              Value::array(1, 2, {Value::text(std::u16string(u"ab\0cd", 5)), Value::number(1)}));
     std::istringstream blank(",\n\n");
     try {
         parseCsv(blank, "data.csv");
@@ -198,7 +207,8 @@ TEST_F(SheetCsv, FaultsNameTheCsvFileAndLineOrTheSheetLine) {
         EXPECT_EQ(std::string(error.what()),
                   sheetPath + ":3: cannot read the CSV file " + (folder / "none.csv").string());
     }
-    EXPECT_EQ(failure("A1 = @data.csv\nB1 = @", sheetPath), sheetPath + ":1: cannot read the CSV file " + (folder / "data.csv").string());
+    EXPECT_EQ(failure("A1 = @data.csv\nB1 = @", sheetPath),
+              sheetPath + ":1: cannot read the CSV file " + (folder / "data.csv").string());
 }
 
 }  // namespace

@@ -43,7 +43,9 @@ std::array<Value, sizeof...(Index)> blankCells(std::index_sequence<Index...>) {
 
 }  // namespace
 
-SheetModel::SheetModel() : nextId_(firstSheetId) { active_ = addSheet("Sheet1"); }
+SheetModel::SheetModel() : nextId_(firstSheetId) {
+    active_ = addSheet("Sheet1");
+}
 
 SheetId SheetModel::addSheet(std::string name) {
     const SheetId id = nextId_;
@@ -62,7 +64,9 @@ SheetModel::Sheet& SheetModel::sheetAt(SheetId sheet) {
     return const_cast<Sheet&>(static_cast<const SheetModel&>(*this).sheetAt(sheet));
 }
 
-const std::string& SheetModel::sheetName(SheetId sheet) const { return sheetAt(sheet).name; }
+const std::string& SheetModel::sheetName(SheetId sheet) const {
+    return sheetAt(sheet).name;
+}
 
 void SheetModel::activate(SheetId sheet) {
     sheetAt(sheet);

@@ -82,8 +82,9 @@ TEST(SheetModel, WhatNoCellCanHoldIsRefusedAndWhatWentBeforeStays) {
     EXPECT_THROW(sheets.setCells(sheet, 0, INT32_MAX, numbered(1, 2)), std::out_of_range);
     EXPECT_THROW(sheets.setCell(sheet, 0, 0, Value::integer(1)), std::invalid_argument);
     EXPECT_THROW(sheets.setCells(sheet, 0, 0, Value::number(1)), std::invalid_argument);
-    EXPECT_THROW(sheets.setCells(sheet, 4, 4, Value::array(1, 3, {Value::number(1), Value::missing(), Value::number(3)})),
-                 std::invalid_argument);
+    EXPECT_THROW(
+        sheets.setCells(sheet, 4, 4, Value::array(1, 3, {Value::number(1), Value::missing(), Value::number(3)})),
+        std::invalid_argument);
     EXPECT_EQ(sheets.cell(sheet, 4, 4), Value::number(1));
     EXPECT_EQ(sheets.cell(sheet, 4, 6), Value::nil());
 }

@@ -6,13 +6,19 @@ namespace xlhost {
 
 namespace {
 
-bool isModifier(char c) { return c == '!' || c == '#' || c == '$' || c == '&'; }
+bool isModifier(char c) {
+    return c == '!' || c == '#' || c == '$' || c == '&';
+}
 
-ParsedTypeText refused(std::string problem) { return ParsedTypeText{std::nullopt, std::move(problem)}; }
+ParsedTypeText refused(std::string problem) {
+    return ParsedTypeText{std::nullopt, std::move(problem)};
+}
 
 }  // namespace
 
-bool TypeCode::byReference() const { return letter != '\0' && std::strchr("CDEFGKLMNOPQRU", letter) != nullptr; }
+bool TypeCode::byReference() const {
+    return letter != '\0' && std::strchr("CDEFGKLMNOPQRU", letter) != nullptr;
+}
 
 ParsedTypeText parseTypeText(const std::string& text) {
     TypeText parsed;

@@ -6,7 +6,8 @@ namespace xlhost {
 namespace {
 
 std::string codesOf(const TypeText& typeText) {
-    std::string codes = typeText.inPlaceArgument != 0 ? std::to_string(typeText.inPlaceArgument) : typeText.result.text();
+    std::string codes =
+        typeText.inPlaceArgument != 0 ? std::to_string(typeText.inPlaceArgument) : typeText.result.text();
     for (const TypeCode& code : typeText.arguments) codes += " " + code.text();
     return codes;
 }

@@ -29,34 +29,74 @@ struct FloatingPointArray12 {
 constexpr std::size_t maxByteUnits = 255;
 constexpr std::size_t maxWideUnits = 32767;
 
-enum class Family { Boolean, Double, UInt16, Int16, Int32, Text, FloatingPointArray, ThreeArgumentArray, Record, Unknown };
+enum class Family {
+    Boolean,
+    Double,
+    UInt16,
+    Int16,
+    Int32,
+    Text,
+    FloatingPointArray,
+    ThreeArgumentArray,
+    Record,
+    Unknown
+};
 
 Family familyOf(const TypeCode& code) {
     switch (code.letter) {
-        case 'A': case 'L': return Family::Boolean;
-        case 'B': case 'E': return Family::Double;
-        case 'H': return Family::UInt16;
-        case 'I': case 'M': return Family::Int16;
-        case 'J': case 'N': return Family::Int32;
-        case 'C': case 'D': case 'F': case 'G': return Family::Text;
-        case 'K': return Family::FloatingPointArray;
-        case 'O': return Family::ThreeArgumentArray;
-        case 'P': case 'Q': case 'R': case 'U': return Family::Record;
-        default: return Family::Unknown;
+        case 'A':
+        case 'L':
+            return Family::Boolean;
+        case 'B':
+        case 'E':
+            return Family::Double;
+        case 'H':
+            return Family::UInt16;
+        case 'I':
+        case 'M':
+            return Family::Int16;
+        case 'J':
+        case 'N':
+            return Family::Int32;
+        case 'C':
+        case 'D':
+        case 'F':
+        case 'G':
+            return Family::Text;
+        case 'K':
+            return Family::FloatingPointArray;
+        case 'O':
+            return Family::ThreeArgumentArray;
+        case 'P':
+        case 'Q':
+        case 'R':
+        case 'U':
+            return Family::Record;
+        default:
+            return Family::Unknown;
     }
 }
 
-bool isCounted(const TypeCode& code) { return code.letter == 'D' || code.letter == 'G'; }
-bool isScalarPointer(const TypeCode& code) { return std::strchr("ELMN", code.letter) != nullptr; }
+bool isCounted(const TypeCode& code) {
+    return code.letter == 'D' || code.letter == 'G';
+}
+bool isScalarPointer(const TypeCode& code) {
+    return std::strchr("ELMN", code.letter) != nullptr;
+}
 
 NativeType scalarType(Family family) {
     switch (family) {
         case Family::Boolean:
-        case Family::Int16: return NativeType::Int16;
-        case Family::UInt16: return NativeType::UInt16;
-        case Family::Int32: return NativeType::Int32;
-        case Family::Double: return NativeType::Double;
-        default: return NativeType::Pointer;
+        case Family::Int16:
+            return NativeType::Int16;
+        case Family::UInt16:
+            return NativeType::UInt16;
+        case Family::Int32:
+            return NativeType::Int32;
+        case Family::Double:
+            return NativeType::Double;
+        default:
+            return NativeType::Pointer;
     }
 }
 
@@ -72,7 +112,8 @@ bool holdsUncalledCell(const Value& value) {
 // worksheet argument: an omitted one is 0, FALSE or an empty text; an error is shown without
 // calling; a block of cells or an array is #VALUE! (no implicit intersection here), and so is a
 // value that does not convert.
-std::optional<Value> scalarOf(const Value& value, std::uint32_t wanted, const SheetModel& sheets, NotPassed& notPassed) {
+std::optional<Value> scalarOf(const Value& value, std::uint32_t wanted, const SheetModel& sheets,
+                              NotPassed& notPassed) {
     switch (value.kind()) {
         case Kind::Missing:
             if (wanted == xltypeNum) return Value::number(0.0);
@@ -117,7 +158,8 @@ std::optional<Value> numbersOf(const Value& value, const SheetModel& sheets, Not
     std::vector<Value> numbers;
     numbers.reserve(block.elements().size());
     for (const Value& element : block.elements()) {
-        const auto number = scalarOf(element.kind() == Kind::Missing ? Value::nil() : element, xltypeNum, sheets, notPassed);
+        const auto number =
+            scalarOf(element.kind() == Kind::Missing ? Value::nil() : element, xltypeNum, sheets, notPassed);
         if (!number) return std::nullopt;
         numbers.push_back(*number);
     }
@@ -128,14 +170,21 @@ std::optional<Value> numbersOf(const Value& value, const SheetModel& sheets, Not
 NativeValue loadScalar(Family family, const void* pointer) {
     switch (family) {
         case Family::Boolean:
-        case Family::Int16: return nativeInt16(*static_cast<const std::int16_t*>(pointer));
-        case Family::Int32: return nativeInt32(*static_cast<const std::int32_t*>(pointer));
-        default: return nativeNumber(*static_cast<const double*>(pointer));
+        case Family::Int16:
+            return nativeInt16(*static_cast<const std::int16_t*>(pointer));
+        case Family::Int32:
+            return nativeInt32(*static_cast<const std::int32_t*>(pointer));
+        default:
+            return nativeNumber(*static_cast<const double*>(pointer));
     }
 }
 
-char16_t unitValue(char unit) { return static_cast<unsigned char>(unit); }
-char16_t unitValue(XCHAR unit) { return static_cast<char16_t>(unit); }
+char16_t unitValue(char unit) {
+    return static_cast<unsigned char>(unit);
+}
+char16_t unitValue(XCHAR unit) {
+    return static_cast<char16_t>(unit);
+}
 
 // A text the function handed over: counted (its first unit is the length) or ending at a zero
 // unit; Excel reads no further than the longest text of that width.
@@ -165,8 +214,8 @@ std::optional<Value> readTextOf(const TypeCode& code, const void* text, std::str
 // than `capacity` when it is the argument Excel passed (a function may shrink it, never grow it).
 std::optional<Value> readNumbers(std::int64_t rows, std::int64_t columns, const double* elements,
                                  std::optional<std::int64_t> capacity, std::string& fault) {
-    const bool fits = rows >= 1 && columns >= 1 && rows <= 1048576 && columns <= 16384 &&
-                      (!capacity || rows * columns <= *capacity);
+    const bool fits =
+        rows >= 1 && columns >= 1 && rows <= 1048576 && columns <= 16384 && (!capacity || rows * columns <= *capacity);
     if (!fits) {
         fault = "gave an array of doubles of " + std::to_string(rows) + " x " + std::to_string(columns) +
                 (capacity ? ", beyond the " + std::to_string(*capacity) + " elements Excel passed" : std::string());
@@ -179,11 +228,13 @@ std::optional<Value> readNumbers(std::int64_t rows, std::int64_t columns, const 
 }
 
 template <class Array>
-std::optional<Value> readFloatingPointArray(const void* block, std::optional<std::int64_t> capacity, std::string& fault) {
+std::optional<Value> readFloatingPointArray(const void* block, std::optional<std::int64_t> capacity,
+                                            std::string& fault) {
     const auto* array = static_cast<const Array*>(block);
-    return readNumbers(array->rows, array->columns,
-                       reinterpret_cast<const double*>(static_cast<const unsigned char*>(block) + offsetof(Array, array)),
-                       capacity, fault);
+    return readNumbers(
+        array->rows, array->columns,
+        reinterpret_cast<const double*>(static_cast<const unsigned char*>(block) + offsetof(Array, array)), capacity,
+        fault);
 }
 
 template <class Array>
@@ -211,7 +262,9 @@ std::vector<unsigned char> textBlock(const std::u16string& text, bool counted, s
 
 }  // namespace
 
-bool isRecordCode(const TypeCode& code) { return familyOf(code) == Family::Record; }
+bool isRecordCode(const TypeCode& code) {
+    return familyOf(code) == Family::Record;
+}
 
 TypedArgument::TypedArgument(const TypeCode& code, Value passed) : code_(code), passed_(std::move(passed)) {}
 
@@ -240,8 +293,8 @@ std::unique_ptr<TypedArgument> TypedArgument::make(const TypeCode& code, int pos
                 else
                     made->record4_ = std::make_unique<Argument4>(value);
             } catch (const std::exception& tooLarge) {  // a value the layout cannot carry
-                notPassed = NotPassed{Value::error(uncalledCellError), "argument " + std::to_string(position) +
-                                                                           " cannot be passed: " + tooLarge.what()};
+                notPassed = NotPassed{Value::error(uncalledCellError),
+                                      "argument " + std::to_string(position) + " cannot be passed: " + tooLarge.what()};
                 return nullptr;
             }
             return made;
@@ -297,7 +350,9 @@ std::unique_ptr<TypedArgument> TypedArgument::make(const TypeCode& code, int pos
             const auto number = scalarOf(value, xltypeNum, sheets, notPassed);
             if (!number) return nullptr;
             const std::int64_t lowest = family == Family::UInt16 ? 0 : family == Family::Int16 ? INT16_MIN : INT32_MIN;
-            const std::int64_t highest = family == Family::UInt16 ? UINT16_MAX : family == Family::Int16 ? INT16_MAX : INT32_MAX;
+            const std::int64_t highest = family == Family::UInt16  ? UINT16_MAX
+                                         : family == Family::Int16 ? INT16_MAX
+                                                                   : INT32_MAX;
             const auto integer = integerOf(number->number(), lowest, highest, notPassed);
             if (!integer) return nullptr;
             made.reset(new TypedArgument(code, Value::number(double(*integer))));
@@ -309,9 +364,9 @@ std::unique_ptr<TypedArgument> TypedArgument::make(const TypeCode& code, int pos
         case Family::Unknown:
             break;
     }
-    notPassed = NotPassed{Value::error(uncalledCellError),
-                          "xllhost cannot pass an argument of type code " + code.text() + " (argument " +
-                              std::to_string(position) + ")"};
+    notPassed =
+        NotPassed{Value::error(uncalledCellError), "xllhost cannot pass an argument of type code " + code.text() +
+                                                       " (argument " + std::to_string(position) + ")"};
     return nullptr;
 }
 
@@ -323,7 +378,8 @@ void TypedArgument::appendTo(std::vector<NativeArgument>& natives) {
         natives.push_back({NativeType::Pointer, nativePointer(record12_->get())});
     } else if (family == Family::ThreeArgumentArray) {
         natives.push_back({NativeType::Pointer, nativePointer(code_.percent ? static_cast<void*>(&rows_) : &rows16_)});
-        natives.push_back({NativeType::Pointer, nativePointer(code_.percent ? static_cast<void*>(&columns_) : &columns16_)});
+        natives.push_back(
+            {NativeType::Pointer, nativePointer(code_.percent ? static_cast<void*>(&columns_) : &columns16_)});
         natives.push_back({NativeType::Pointer, nativePointer(elements_.data())});
     } else if (!bytes_.empty()) {
         natives.push_back({NativeType::Pointer, nativePointer(bytes_.data())});
@@ -372,12 +428,18 @@ std::optional<Value> readResult(const TypeCode& code, NativeValue returned, std:
     // The scalar itself, or what E, L, M and N point to.
     const NativeValue scalar = isScalarPointer(code) ? loadScalar(family, returned.pointer) : returned;
     switch (family) {
-        case Family::Boolean: return Value::boolean(scalar.int16 != 0);
-        case Family::Double: return Value::number(scalar.number);
-        case Family::UInt16: return Value::number(scalar.uint16);
-        case Family::Int16: return Value::number(scalar.int16);
-        case Family::Int32: return Value::number(scalar.int32);
-        case Family::Text: return readTextOf(code, returned.pointer, fault);
+        case Family::Boolean:
+            return Value::boolean(scalar.int16 != 0);
+        case Family::Double:
+            return Value::number(scalar.number);
+        case Family::UInt16:
+            return Value::number(scalar.uint16);
+        case Family::Int16:
+            return Value::number(scalar.int16);
+        case Family::Int32:
+            return Value::number(scalar.int32);
+        case Family::Text:
+            return readTextOf(code, returned.pointer, fault);
         case Family::FloatingPointArray:
             return code.percent ? readFloatingPointArray<FloatingPointArray12>(returned.pointer, std::nullopt, fault)
                                 : readFloatingPointArray<FloatingPointArray4>(returned.pointer, std::nullopt, fault);

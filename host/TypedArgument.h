@@ -52,10 +52,10 @@ private:
 
     TypeCode code_;
     Value passed_;
-    NativeValue scalar_{};                     // by value, or what E, L, M, N point to
-    std::vector<unsigned char> bytes_;         // a text's units, or an FP block
-    std::vector<double> elements_;             // O's elements
-    std::int32_t rows_ = 0, columns_ = 0;      // O's counts (16 bits of each under O)
+    NativeValue scalar_{};                 // by value, or what E, L, M, N point to
+    std::vector<unsigned char> bytes_;     // a text's units, or an FP block
+    std::vector<double> elements_;         // O's elements
+    std::int32_t rows_ = 0, columns_ = 0;  // O's counts (16 bits of each under O)
     std::uint16_t rows16_ = 0, columns16_ = 0;
     std::unique_ptr<Argument4> record4_;
     std::unique_ptr<Argument12> record12_;

@@ -5,10 +5,16 @@
 namespace xlhost {
 namespace {
 
-TypeCode code(const char* text) { return parseTypeText(std::string("B") + text).typeText->arguments.at(0); }
+TypeCode code(const char* text) {
+    return parseTypeText(std::string("B") + text).typeText->arguments.at(0);
+}
 
-FormulaArgument rangeArgument(const Area& area) { return FormulaArgument{area, Value::missing()}; }
-FormulaArgument literalArgument(Value value) { return FormulaArgument{std::nullopt, std::move(value)}; }
+FormulaArgument rangeArgument(const Area& area) {
+    return FormulaArgument{area, Value::missing()};
+}
+FormulaArgument literalArgument(Value value) {
+    return FormulaArgument{std::nullopt, std::move(value)};
+}
 
 TEST(TypedArgument, AnArrayOfDoublesHoldsAsManyRowsAsItsCountCan) {
     SheetModel sheets;

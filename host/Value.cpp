@@ -62,9 +62,15 @@ Value Value::integer(std::int32_t value) {
     return v;
 }
 
-Value Value::missing() { return Value(Kind::Missing); }
-Value Value::nil() { return Value(Kind::Nil); }
-Value Value::bigData() { return Value(Kind::BigData); }
+Value Value::missing() {
+    return Value(Kind::Missing);
+}
+Value Value::nil() {
+    return Value(Kind::Nil);
+}
+Value Value::bigData() {
+    return Value(Kind::BigData);
+}
 
 Value Value::handle(std::uintptr_t handle) {
     Payload payload;
@@ -72,7 +78,9 @@ Value Value::handle(std::uintptr_t handle) {
     payload.handle = handle;
     return Value(Kind::BigData, std::move(payload));
 }
-Value Value::flow() { return Value(Kind::Flow); }
+Value Value::flow() {
+    return Value(Kind::Flow);
+}
 
 Value Value::array(std::int32_t rows, std::int32_t columns, std::vector<Value> elements) {
     if (rows < 0 || columns < 0 || std::int64_t(rows) * columns != std::int64_t(elements.size()))
@@ -91,7 +99,9 @@ Value Value::reference(SheetId sheet, std::vector<Area> areas) {
     return Value(Kind::Reference, std::move(payload));
 }
 
-Value Value::reference(SheetId sheet, const Area& area) { return reference(sheet, std::vector<Area>{area}); }
+Value Value::reference(SheetId sheet, const Area& area) {
+    return reference(sheet, std::vector<Area>{area});
+}
 
 Value Value::sheetReference(const Area& area) {
     Payload payload;
@@ -214,7 +224,8 @@ std::ostream& operator<<(std::ostream& out, const Value& value) {
         case Kind::Nil:
             return out << "<nil>";
         case Kind::BigData:
-            if (value.isHandle()) return out << "<bigdata handle 0x" << std::hex << value.handleValue() << std::dec << '>';
+            if (value.isHandle())
+                return out << "<bigdata handle 0x" << std::hex << value.handleValue() << std::dec << '>';
             return out << "<bigdata>";
         case Kind::Flow:
             return out << "<flow>";
@@ -245,18 +256,30 @@ std::string describe(const Value& value) {
 
 const char* kindName(Kind kind) {
     switch (kind) {
-        case Kind::Number: return "number";
-        case Kind::Text: return "text";
-        case Kind::Boolean: return "boolean";
-        case Kind::Error: return "error";
-        case Kind::Integer: return "integer";
-        case Kind::Missing: return "missing";
-        case Kind::Nil: return "nil";
-        case Kind::Array: return "array";
-        case Kind::Reference: return "reference";
-        case Kind::BigData: return "bigdata";
-        case Kind::Flow: return "flow";
-        case Kind::Invalid: return "invalid";
+        case Kind::Number:
+            return "number";
+        case Kind::Text:
+            return "text";
+        case Kind::Boolean:
+            return "boolean";
+        case Kind::Error:
+            return "error";
+        case Kind::Integer:
+            return "integer";
+        case Kind::Missing:
+            return "missing";
+        case Kind::Nil:
+            return "nil";
+        case Kind::Array:
+            return "array";
+        case Kind::Reference:
+            return "reference";
+        case Kind::BigData:
+            return "bigdata";
+        case Kind::Flow:
+            return "flow";
+        case Kind::Invalid:
+            return "invalid";
     }
     return "?";
 }
@@ -269,54 +292,97 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 
 std::string errorName(int code) {
     switch (code) {
-        case xlerrNull: return "#NULL!";
-        case xlerrDiv0: return "#DIV/0!";
-        case xlerrValue: return "#VALUE!";
-        case xlerrRef: return "#REF!";
-        case xlerrName: return "#NAME?";
-        case xlerrNum: return "#NUM!";
-        case xlerrNA: return "#N/A";
-        case xlerrGettingData: return "#GETTING_DATA";
-        case uncalledCellError: return "#XLLHOST!";
-        default: return "#ERR" + std::to_string(code);
+        case xlerrNull:
+            return "#NULL!";
+        case xlerrDiv0:
+            return "#DIV/0!";
+        case xlerrValue:
+            return "#VALUE!";
+        case xlerrRef:
+            return "#REF!";
+        case xlerrName:
+            return "#NAME?";
+        case xlerrNum:
+            return "#NUM!";
+        case xlerrNA:
+            return "#N/A";
+        case xlerrGettingData:
+            return "#GETTING_DATA";
+        case uncalledCellError:
+            return "#XLLHOST!";
+        default:
+            return "#ERR" + std::to_string(code);
     }
 }
 
-bool isExcelErrorCode(int code) { return code != uncalledCellError && errorName(code).compare(0, 4, "#ERR") != 0; }
+bool isExcelErrorCode(int code) {
+    return code != uncalledCellError && errorName(code).compare(0, 4, "#ERR") != 0;
+}
 
 std::string functionName(int function) {
     switch (function) {
-        case xlFree: return "xlFree";
-        case xlCoerce: return "xlCoerce";
-        case xlGetHwnd: return "xlGetHwnd";
-        case xlGetName: return "xlGetName";
-        case xlfRegister: return "xlfRegister";
-        case xlfGetWorkspace: return "xlfGetWorkspace";
-        case xlfUnregister: return "xlfUnregister";
-        case xlcMessage: return "xlcMessage";
-        case xlStack: return "xlStack";
-        case xlSet: return "xlSet";
-        case xlSheetId: return "xlSheetId";
-        case xlSheetNm: return "xlSheetNm";
-        case xlAbort: return "xlAbort";
-        case xlGetInst: return "xlGetInst";
-        case xlEnableXLMsgs: return "xlEnableXLMsgs";
-        case xlDisableXLMsgs: return "xlDisableXLMsgs";
-        case xlGetFmlaInfo: return "xlGetFmlaInfo";
-        case xlGetInstPtr: return "xlGetInstPtr";
-        case xlUDF: return "xlUDF";
-        case xlfSetName: return "xlfSetName";
-        case xlfCaller: return "xlfCaller";
-        case xlfAddMenu: return "xlfAddMenu";
-        case xlfDeleteMenu: return "xlfDeleteMenu";
-        case xlfGetBar: return "xlfGetBar";
-        case xlfGetDocument: return "xlfGetDocument";
-        case xlfAddToolbar: return "xlfAddToolbar";
-        case xlfDeleteToolbar: return "xlfDeleteToolbar";
-        case xlfEvaluate: return "xlfEvaluate";
-        case xlfGetToolbar: return "xlfGetToolbar";
-        case xlcAlert: return "xlcAlert";
-        default: return "function " + std::to_string(function);
+        case xlFree:
+            return "xlFree";
+        case xlCoerce:
+            return "xlCoerce";
+        case xlGetHwnd:
+            return "xlGetHwnd";
+        case xlGetName:
+            return "xlGetName";
+        case xlfRegister:
+            return "xlfRegister";
+        case xlfGetWorkspace:
+            return "xlfGetWorkspace";
+        case xlfUnregister:
+            return "xlfUnregister";
+        case xlcMessage:
+            return "xlcMessage";
+        case xlStack:
+            return "xlStack";
+        case xlSet:
+            return "xlSet";
+        case xlSheetId:
+            return "xlSheetId";
+        case xlSheetNm:
+            return "xlSheetNm";
+        case xlAbort:
+            return "xlAbort";
+        case xlGetInst:
+            return "xlGetInst";
+        case xlEnableXLMsgs:
+            return "xlEnableXLMsgs";
+        case xlDisableXLMsgs:
+            return "xlDisableXLMsgs";
+        case xlGetFmlaInfo:
+            return "xlGetFmlaInfo";
+        case xlGetInstPtr:
+            return "xlGetInstPtr";
+        case xlUDF:
+            return "xlUDF";
+        case xlfSetName:
+            return "xlfSetName";
+        case xlfCaller:
+            return "xlfCaller";
+        case xlfAddMenu:
+            return "xlfAddMenu";
+        case xlfDeleteMenu:
+            return "xlfDeleteMenu";
+        case xlfGetBar:
+            return "xlfGetBar";
+        case xlfGetDocument:
+            return "xlfGetDocument";
+        case xlfAddToolbar:
+            return "xlfAddToolbar";
+        case xlfDeleteToolbar:
+            return "xlfDeleteToolbar";
+        case xlfEvaluate:
+            return "xlfEvaluate";
+        case xlfGetToolbar:
+            return "xlfGetToolbar";
+        case xlcAlert:
+            return "xlcAlert";
+        default:
+            return "function " + std::to_string(function);
     }
 }
 

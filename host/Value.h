@@ -27,7 +27,9 @@ struct Area {
     std::int64_t columns() const { return std::int64_t(lastColumn) - firstColumn + 1; }
 };
 bool operator==(const Area& a, const Area& b);
-inline bool operator!=(const Area& a, const Area& b) { return !(a == b); }
+inline bool operator!=(const Area& a, const Area& b) {
+    return !(a == b);
+}
 
 using SheetId = std::uint64_t;
 

@@ -27,7 +27,8 @@ Function programExport(std::atomic<Function>& cache, const char* name) {
     Function found = cache.load(std::memory_order_relaxed);
     if (found == nullptr) {
 #ifdef _WIN32
-        found = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(nullptr), name)));
+        found =
+            reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA(nullptr), name)));
 #else
         found = reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
 #endif

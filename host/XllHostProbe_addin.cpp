@@ -32,9 +32,16 @@ int callExcel(int function, XLOPER12* result, int count, XLOPER12** argv) {
     return reinterpret_cast<MdCallBack12Function>(reinterpret_cast<void (*)()>(found))(function, count, argv, result);
 }
 
-template <class Record> struct TextUnit;
-template <> struct TextUnit<XLOPER> { using type = char; };
-template <> struct TextUnit<XLOPER12> { using type = XCHAR; };
+template <class Record>
+struct TextUnit;
+template <>
+struct TextUnit<XLOPER> {
+    using type = char;
+};
+template <>
+struct TextUnit<XLOPER12> {
+    using type = XCHAR;
+};
 
 // Result records live here until the next call, as an add-in's usually do.
 template <class Record>
@@ -44,16 +51,20 @@ struct ResultStore {
     static Record elements[64];
     static Unit text[256];
 };
-template <class Record> Record ResultStore<Record>::record;
-template <class Record> Record ResultStore<Record>::elements[64];
-template <class Record> typename ResultStore<Record>::Unit ResultStore<Record>::text[256];
+template <class Record>
+Record ResultStore<Record>::record;
+template <class Record>
+Record ResultStore<Record>::elements[64];
+template <class Record>
+typename ResultStore<Record>::Unit ResultStore<Record>::text[256];
 
 template <class Record>
 Record* textResult(const std::string& text) {
     using Store = ResultStore<Record>;
     const std::size_t length = text.size() < 255 ? text.size() : 255;
     Store::text[0] = static_cast<typename Store::Unit>(length);
-    for (std::size_t i = 0; i < length; ++i) Store::text[i + 1] = static_cast<typename Store::Unit>(static_cast<unsigned char>(text[i]));
+    for (std::size_t i = 0; i < length; ++i)
+        Store::text[i + 1] = static_cast<typename Store::Unit>(static_cast<unsigned char>(text[i]));
     Store::record.xltype = xltypeStr;
     Store::record.val.str = Store::text;
     return &Store::record;
@@ -71,14 +82,18 @@ std::string describe(const Record* value) {
     if (value == nullptr) return "null";
     char text[128];
     switch (value->xltype & 0xFFF) {
-        case xltypeNum: std::snprintf(text, sizeof text, "num %g", value->val.num); return text;
+        case xltypeNum:
+            std::snprintf(text, sizeof text, "num %g", value->val.num);
+            return text;
         case xltypeStr: {
             std::string s = "str ";
             for (int i = 1; i <= int(value->val.str[0]); ++i) s.push_back(char(value->val.str[i]));
             return s;
         }
-        case xltypeBool: return value->val.xbool ? "bool TRUE" : "bool FALSE";
-        case xltypeErr: return "err " + std::to_string(int(value->val.err));
+        case xltypeBool:
+            return value->val.xbool ? "bool TRUE" : "bool FALSE";
+        case xltypeErr:
+            return "err " + std::to_string(int(value->val.err));
         case xltypeMulti: {
             std::string s = "multi " + std::to_string(int(value->val.array.rows)) + "x" +
                             std::to_string(int(value->val.array.columns));
@@ -86,14 +101,17 @@ std::string describe(const Record* value) {
             for (int i = 0; i < count; ++i) s += (i == 0 ? ": " : ", ") + describe(&value->val.array.lparray[i]);
             return s;
         }
-        case xltypeMissing: return "missing";
-        case xltypeNil: return "nil";
+        case xltypeMissing:
+            return "missing";
+        case xltypeNil:
+            return "nil";
         case xltypeSRef:
             std::snprintf(text, sizeof text, "sref R%dC%d:R%dC%d", int(value->val.sref.ref.rwFirst) + 1,
                           int(value->val.sref.ref.colFirst) + 1, int(value->val.sref.ref.rwLast) + 1,
                           int(value->val.sref.ref.colLast) + 1);
             return text;
-        default: return "type " + std::to_string(int(value->xltype));
+        default:
+            return "type " + std::to_string(int(value->xltype));
     }
 }
 
@@ -174,10 +192,12 @@ void showStatus(const char* text) {
 }
 
 void registerFunction(const std::string& module, const char* procedure, const char* typeText, const char* name,
-                      const char* arguments, const char* help, const char* argumentHelp, const char* macroType = nullptr) {
-    Narrow texts[] = {Narrow(module.c_str()), Narrow(procedure), Narrow(typeText), Narrow(name), Narrow(arguments),
-                      Narrow(macroType != nullptr ? macroType : ""), Narrow("Probe"), Narrow(""), Narrow(""), Narrow(help),
-                      Narrow(argumentHelp)};
+                      const char* arguments, const char* help, const char* argumentHelp,
+                      const char* macroType = nullptr) {
+    Narrow texts[] = {Narrow(module.c_str()), Narrow(procedure),   Narrow(typeText),
+                      Narrow(name),           Narrow(arguments),   Narrow(macroType != nullptr ? macroType : ""),
+                      Narrow("Probe"),        Narrow(""),          Narrow(""),
+                      Narrow(help),           Narrow(argumentHelp)};
     if (macroType == nullptr) {  // a function, by number; a command's type comes as text
         texts[5].record.xltype = xltypeNum;
         texts[5].record.val.num = 1;
@@ -190,14 +210,30 @@ void registerFunction(const std::string& module, const char* procedure, const ch
 
 }  // namespace
 
-PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Describe12(XLOPER12* value) { return textResult<XLOPER12>(describe(value)); }
-PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Describe4(XLOPER* value) { return textResult<XLOPER>(describe(value)); }
-PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Grid12(double rows, double columns) { return grid<XLOPER12>(rows, columns); }
-PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Grid4(double rows, double columns) { return grid<XLOPER>(rows, columns); }
-PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Sum12(XLOPER12* reference) { return sum(reference); }
-PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Sum4(XLOPER* reference) { return sum(reference); }
-PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Leak12() { return leak<XLOPER12>(); }
-PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Leak4() { return leak<XLOPER>(); }
+PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Describe12(XLOPER12* value) {
+    return textResult<XLOPER12>(describe(value));
+}
+PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Describe4(XLOPER* value) {
+    return textResult<XLOPER>(describe(value));
+}
+PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Grid12(double rows, double columns) {
+    return grid<XLOPER12>(rows, columns);
+}
+PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Grid4(double rows, double columns) {
+    return grid<XLOPER>(rows, columns);
+}
+PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Sum12(XLOPER12* reference) {
+    return sum(reference);
+}
+PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Sum4(XLOPER* reference) {
+    return sum(reference);
+}
+PROBE_EXPORT XLOPER12* XLCALL_STDCALL probe_Leak12() {
+    return leak<XLOPER12>();
+}
+PROBE_EXPORT XLOPER* XLCALL_STDCALL probe_Leak4() {
+    return leak<XLOPER>();
+}
 
 // Sets A1 to "marked" and tells with an alert.
 PROBE_EXPORT int XLCALL_STDCALL probe_Mark() {
@@ -222,8 +258,8 @@ PROBE_EXPORT int XLCALL_STDCALL xlAutoOpen() {
     callExcel(xlFree, nullptr, 1, freed);
     showStatus("Registering probe...");
     const bool excel12 = excelVersion() >= 12;
-    registerFunction(module, excel12 ? "probe_Describe12" : "probe_Describe4", excel12 ? "QQ" : "PP",
-                     "probe_Describe", "value", " What reaches the add-in ", " any value ");
+    registerFunction(module, excel12 ? "probe_Describe12" : "probe_Describe4", excel12 ? "QQ" : "PP", "probe_Describe",
+                     "value", " What reaches the add-in ", " any value ");
     registerFunction(module, excel12 ? "probe_Grid12" : "probe_Grid4", excel12 ? "QBB" : "PBB", "probe_Grid",
                      "rows,columns", " A block of numbers ", " row count ");
     registerFunction(module, excel12 ? "probe_Sum12" : "probe_Sum4", excel12 ? "QU" : "PR", "probe_Sum", "cells",

@@ -126,9 +126,11 @@ struct UsageError {
 };
 
 int versionOf(const std::string& text) {
-    const bool digits = !text.empty() && text.size() <= 2 &&
-                        std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
-    if (!digits || std::stoi(text) < 4) throw UsageError{"--excel takes a version number such as 11, 12 or 16, not '" + text + "'"};
+    const bool digits = !text.empty() && text.size() <= 2 && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    if (!digits || std::stoi(text) < 4)
+        throw UsageError{"--excel takes a version number such as 11, 12 or 16, not '" + text + "'"};
     return std::stoi(text);
 }
 
@@ -162,7 +164,8 @@ Options optionsOf(const std::vector<std::string>& arguments) {
     if (options.help || options.version) return options;
     const std::size_t wanted = options.list ? 1 : 2;
     if (options.files.size() != wanted)
-        throw UsageError{options.list ? "--list takes the add-in file only" : "give the add-in file and the sheet file"};
+        throw UsageError{options.list ? "--list takes the add-in file only"
+                                      : "give the add-in file and the sheet file"};
     return options;
 }
 
@@ -205,7 +208,8 @@ public:
     DiagnosticCapture(bool enabled, std::ostream& err) : enabled_(enabled) {
         if (!enabled_) return;
 #ifdef _WIN32
-        err << "xllhost: on Windows the add-in's diagnostic lines go to the system debugger (a debug viewer shows them)\n";
+        err << "xllhost: on Windows the add-in's diagnostic lines go to the system debugger (a debug viewer shows "
+               "them)\n";
 #else
         platform::AttachDebugger([&err](const std::string& text) {
             std::string line = text;
@@ -230,8 +234,12 @@ private:
 class Session {
 public:
     Session(const Options& options, std::ostream& err)
-        : options_(options), err_(err), limits_(SheetLimits::forExcel(options.excelVersion)),
-          host_(std::to_string(options.excelVersion) + ".0"), capture_(options.debug, err), addIn_(options.files[0]) {
+        : options_(options),
+          err_(err),
+          limits_(SheetLimits::forExcel(options.excelVersion)),
+          host_(std::to_string(options.excelVersion) + ".0"),
+          capture_(options.debug, err),
+          addIn_(options.files[0]) {
         addIn_.traceCalls(options.debug);
         host_.setAddInPath(addIn_.windowsPath());
         host_.setExportLookup([this](const std::string& procedure) { return addIn_.exports(procedure); });
@@ -239,9 +247,10 @@ public:
             return callFromAddIn(function, arguments);
         });
         host_.setFormulaReader([this](const std::u16string& formula) {
-            return evaluateFormulaText(formula, host_, limits_, [this](const Registration& function, const std::vector<Value>& arguments) {
-                return callFromAddIn(function, arguments);
-            });
+            return evaluateFormulaText(formula, host_, limits_,
+                                       [this](const Registration& function, const std::vector<Value>& arguments) {
+                                           return callFromAddIn(function, arguments);
+                                       });
         });
         if (host_.windows().mainWindow() == nullptr)
             err_ << "xllhost: " << host_.windows().mainWindowFailure()
@@ -296,7 +305,10 @@ private:
         const Registration* registration = host_.registry().findFunction(formula.function);
         if (registration == nullptr) {
             if (host_.registry().findCommand(formula.function) != nullptr)
-                throw SheetError(sheet.path, formula.line, formula.function + " is a command, which no cell can call; run it on a line of its own: run " + formula.function);
+                throw SheetError(sheet.path, formula.line,
+                                 formula.function +
+                                     " is a command, which no cell can call; run it on a line of its own: run " +
+                                     formula.function);
             // #NAME? as in Excel; a refusal says why, which Excel would not.
             for (const Registration& refused : host_.registry().registrations())
                 if (!refused.accepted() && sameIgnoringCase(refused.functionName(), formula.function))
@@ -307,9 +319,10 @@ private:
         const auto typeText = parseTypeText(registration->typeText()).typeText;
         const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
         if (formula.arguments.size() > parameters)
-            throw SheetError(sheet.path, formula.line, formula.function + " takes " + std::to_string(parameters) +
-                                                           (parameters == 1 ? " argument, not " : " arguments, not ") +
-                                                           std::to_string(formula.arguments.size()));
+            throw SheetError(sheet.path, formula.line,
+                             formula.function + " takes " + std::to_string(parameters) +
+                                 (parameters == 1 ? " argument, not " : " arguments, not ") +
+                                 std::to_string(formula.arguments.size()));
         const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
         WorksheetCall call = addIn_.call(*registration, formula.arguments, host_);
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
@@ -320,7 +333,8 @@ private:
                  << call.limitation << '\n';
             ++uncalledCells_;
         }
-        for (const std::string& fault : call.faults) faults_.record(FaultKind::BrokenCall, where + formula.function + " " + fault);
+        for (const std::string& fault : call.faults)
+            faults_.record(FaultKind::BrokenCall, where + formula.function + " " + fault);
         return call.shown;
     }
 
@@ -352,7 +366,8 @@ private:
             faults = addIn_.runCommand(*command);
         }
         const std::string where = sheet.path + ":" + std::to_string(line.line) + ": ";
-        for (const std::string& fault : faults) faults_.record(FaultKind::BrokenCall, where + line.function + " " + fault);
+        for (const std::string& fault : faults)
+            faults_.record(FaultKind::BrokenCall, where + line.function + " " + fault);
         // What a user would have seen, in order: dialogs, the status bar, cells changing.
         CommandRun run;
         for (std::size_t i = callsBefore; i < host_.calls().size(); ++i) {
@@ -370,7 +385,8 @@ private:
                 const bool cleared = std::all_of(block.elements().begin(), block.elements().end(),
                                                  [](const Value& cell) { return cell.kind() == Kind::Nil; });
                 run.effects.push_back(cleared ? "clear " + rangeName(set.area)
-                                              : "set " + rangeName(set.area) + " = " + sheetValues(block, options_.fullPrecision));
+                                              : "set " + rangeName(set.area) + " = " +
+                                                    sheetValues(block, options_.fullPrecision));
                 if (set.sheet == host_.sheets().activeSheet()) run.cellsSet.push_back(set.area);
             }
         }

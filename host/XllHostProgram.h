@@ -13,8 +13,8 @@ namespace xlhost {
 
 // Exit statuses.
 constexpr int xllhostSucceeded = 0;
-constexpr int xllhostAddInFaults = 1;  // the add-in leaked Excel memory or broke Excel's rules
-constexpr int xllhostBadInput = 2;     // bad arguments, sheet, CSV file or add-in file
+constexpr int xllhostAddInFaults = 1;    // the add-in leaked Excel memory or broke Excel's rules
+constexpr int xllhostBadInput = 2;       // bad arguments, sheet, CSV file or add-in file
 constexpr int xllhostUncalledCells = 3;  // a formula xllhost could not call or show (its cell shows #XLLHOST!)
 
 extern const char* const xllhostHelp;

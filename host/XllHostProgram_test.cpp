@@ -117,11 +117,11 @@ TEST_F(XllHost, ArgumentsReachTheAddInAsExcelPassesThem) {
                   "D3 = probe_Describe(B3)\n     nil\n"
                   "D4 = PROBE_DESCRIBE()\n     missing\n"
                   "D5 = probe_Describe(\"x\"\"y\")\n     str x\"y\n"
-                  "D6 = probe_Sum(A1:B2)\n     11\n"          // a reference, read back through xlCoerce
+                  "D6 = probe_Sum(A1:B2)\n     11\n"           // a reference, read back through xlCoerce
                   "D7 = probe_Grid(A1:B2, 1)\n     #VALUE!\n"  // a block is no number
                   "D8 = probe_Grid(#N/A, 1)\n     #N/A\n"
-                  "D9 = probe_Grid(\"1\", C3)\n     11\n"       // a number text and TRUE become numbers
-                  "D10 = probe_Grid(1, )\n     #NUM!\n"         // a missing double is 0; a null result
+                  "D9 = probe_Grid(\"1\", C3)\n     11\n"  // a number text and TRUE become numbers
+                  "D10 = probe_Grid(1, )\n     #NUM!\n"    // a missing double is 0; a null result
                   "D11 = no_such_function(A1)\n     #NAME?\n")
             << "Excel " << version;
     }
@@ -193,7 +193,8 @@ TEST_F(XllHost, ALeakOfExcelMemoryIsReportedWithExitStatusOne) {
 TEST_F(XllHost, DebugShowsStatusBarTextsAndWorksheetCalls) {
     const Outcome debugged = sheet("A1 = probe_Grid(1, 2)\n", {"--debug"});
     EXPECT_EQ(debugged.status, xllhostSucceeded);
-    EXPECT_NE(debugged.err.find("status: Registering probe...\nstatus: (cleared)\n"), std::string::npos) << debugged.err;
+    EXPECT_NE(debugged.err.find("status: Registering probe...\nstatus: (cleared)\n"), std::string::npos)
+        << debugged.err;
     EXPECT_NE(debugged.err.find("call: probe_Grid12 [QBB](1, 2) -> {11, 12}\n"), std::string::npos) << debugged.err;
 #ifndef _WIN32
     EXPECT_NE(debugged.err.find("debug: probe: opening\n"), std::string::npos) << debugged.err;
@@ -209,8 +210,9 @@ TEST_F(XllHost, WithoutAMainWindowItSaysSoOnceAndEvaluatesTheSheetAsUsual) {
     testsupport::withoutWindows([&] { windowless = sheet(text); });
     EXPECT_EQ(windowless.status, xllhostSucceeded);
     EXPECT_EQ(windowless.out, usual.out);
-    EXPECT_EQ(windowless.err, "xllhost: cannot create a window of class XLMAIN, error 5; playing Excel without a main "
-                              "window (xlGetHwnd fails, no function wizard)\n");
+    EXPECT_EQ(windowless.err,
+              "xllhost: cannot create a window of class XLMAIN, error 5; playing Excel without a main "
+              "window (xlGetHwnd fails, no function wizard)\n");
 }
 
 TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {
@@ -220,15 +222,19 @@ TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {
         EXPECT_EQ(result.err, "xllhost: " + message + "\n");
         EXPECT_EQ(result.out, "");
     };
-    expectBadInput(sheet("A1 = 1\nB1 = probe_Grid(A1:B\n"), book + ":2: 'A1:B' is no range, number, text, boolean or error");
+    expectBadInput(sheet("A1 = 1\nB1 = probe_Grid(A1:B\n"),
+                   book + ":2: 'A1:B' is no range, number, text, boolean or error");
     expectBadInput(sheet("A1 = probe_Grid(1, 2, 3)\n"), book + ":1: probe_Grid takes 2 arguments, not 3");
     expectBadInput(sheet("A1 = probe_Describe(1, )\n"), book + ":1: probe_Describe takes 1 argument, not 2");
-    expectBadInput(sheet("A1 = probe_Mark()\n"),
-                   book + ":1: probe_Mark is a command, which no cell can call; run it on a line of its own: run probe_Mark");
+    expectBadInput(
+        sheet("A1 = probe_Mark()\n"),
+        book + ":1: probe_Mark is a command, which no cell can call; run it on a line of its own: run probe_Mark");
     expectBadInput(sheet("run probe_Grid\n"), book + ":1: probe_Grid is a worksheet function, not a command");
     expectBadInput(sheet("run probe_Nothing\n"), book + ":1: probe_Nothing is no command the add-in registered");
-    expectBadInput(run({probe, (folder / "none.sheet").string()}), (folder / "none.sheet").string() + ": cannot read the sheet file");
-    expectBadInput(run({(folder / "none.xll").string(), "--list"}), (folder / "none.xll").string() + ": no such add-in file");
+    expectBadInput(run({probe, (folder / "none.sheet").string()}),
+                   (folder / "none.sheet").string() + ": cannot read the sheet file");
+    expectBadInput(run({(folder / "none.xll").string(), "--list"}),
+                   (folder / "none.xll").string() + ": no such add-in file");
     const std::string notAnAddIn = write("plain.sheet", "A1 = 1\n");
     EXPECT_EQ(run({notAnAddIn, "--list"}).status, xllhostBadInput);
     expectBadInput(run({"--excel", "x12", probe, "--list"}),

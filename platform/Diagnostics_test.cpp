@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(FormatMessage, GivesTheSystemTextInABufferFreedByLocalFree)
-{
+TEST(FormatMessage, GivesTheSystemTextInABufferFreedByLocalFree) {
     const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS;
     LPSTR text = nullptr;
     const DWORD length = FormatMessageA(flags, nullptr, ERROR_FILE_NOT_FOUND, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
@@ -27,18 +26,16 @@ TEST(FormatMessage, GivesTheSystemTextInABufferFreedByLocalFree)
     EXPECT_EQ(static_cast<DWORD>(ERROR_MR_MID_NOT_FOUND), GetLastError());
 }
 
-TEST(FormatMessage, RefusesACallerBufferThatIsTooSmall)
-{
+TEST(FormatMessage, RefusesACallerBufferThatIsTooSmall) {
     char buffer[64];
     EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0, buffer, 10, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
-    EXPECT_EQ(45u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PROC_NOT_FOUND, 0, buffer,
-                                  sizeof buffer, nullptr));
+    EXPECT_EQ(45u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PROC_NOT_FOUND, 0, buffer, sizeof buffer,
+                                  nullptr));
     EXPECT_STREQ("The specified procedure could not be found.\r\n", buffer);
 }
 
-TEST(LastError, BelongsToTheThread)
-{
+TEST(LastError, BelongsToTheThread) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     DWORD seenByOtherThread = 1;
     std::thread([&] {
@@ -49,8 +46,7 @@ TEST(LastError, BelongsToTheThread)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
 }
 
-TEST(Debugger, ReceivesDebugTextOnlyWhileAttached)
-{
+TEST(Debugger, ReceivesDebugTextOnlyWhileAttached) {
     std::vector<std::string> received;
     OutputDebugStringA("before");
     EXPECT_FALSE(IsDebuggerPresent());
@@ -64,8 +60,7 @@ TEST(Debugger, ReceivesDebugTextOnlyWhileAttached)
     EXPECT_EQ((std::vector<std::string>{"ab\n", "cd\n"}), received);
 }
 
-TEST(MessageBox, ShowsTextCaptionAndTypeToTheSink)
-{
+TEST(MessageBox, ShowsTextCaptionAndTypeToTheSink) {
     struct Box {
         std::string text, caption;
         unsigned type;

@@ -16,8 +16,7 @@ extern char** environ;
 
 namespace {
 
-std::string Key(std::string key)
-{
+std::string Key(std::string key) {
     std::transform(key.begin(), key.end(), key.begin(),
                    [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
     return key;
@@ -27,8 +26,7 @@ struct Environment {
     std::mutex guard;
     std::map<std::string, std::string> values;  // by upper-case name
 
-    Environment()
-    {
+    Environment() {
         for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
             const char* equals = std::strchr(*entry, '=');
             if (equals != nullptr && equals != *entry)
@@ -37,8 +35,7 @@ struct Environment {
     }
 };
 
-Environment& TheEnvironment()
-{
+Environment& TheEnvironment() {
     static Environment environment;
     return environment;
 }
@@ -47,13 +44,11 @@ Environment& TheEnvironment()
 
 namespace platform {
 
-void ResetEnvironment(const std::vector<std::pair<std::string, std::string>>& variables)
-{
+void ResetEnvironment(const std::vector<std::pair<std::string, std::string>>& variables) {
     Environment& environment = TheEnvironment();
     std::lock_guard<std::mutex> lock(environment.guard);
     environment.values.clear();
-    for (const auto& variable : variables)
-        environment.values[Key(variable.first)] = variable.second;
+    for (const auto& variable : variables) environment.values[Key(variable.first)] = variable.second;
 }
 
 }  // namespace platform
@@ -62,8 +57,7 @@ void ResetEnvironment(const std::vector<std::pair<std::string, std::string>>& va
 // the terminator when it does not (the buffer is then left untouched); 0 and ERROR_ENVVAR_NOT_FOUND
 // when the variable does not exist. An empty value also returns 0, with the last error cleared so
 // callers can tell it from a missing variable.
-DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize)
-{
+DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize) {
     if (lpName == nullptr || *lpName == '\0') {
         SetLastError(ERROR_ENVVAR_NOT_FOUND);
         return 0;
@@ -76,18 +70,15 @@ DWORD GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize)
         return 0;
     }
     const std::string& value = found->second;
-    if (lpBuffer == nullptr || value.size() >= nSize)
-        return static_cast<DWORD>(value.size() + 1);
+    if (lpBuffer == nullptr || value.size() >= nSize) return static_cast<DWORD>(value.size() + 1);
     std::memcpy(lpBuffer, value.c_str(), value.size() + 1);
-    if (value.empty())
-        SetLastError(ERROR_SUCCESS);
+    if (value.empty()) SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(value.size());
 }
 
 // A null value deletes the variable (deleting a missing one succeeds, as on Windows). Names may not
 // contain '=' after their first character.
-BOOL SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue)
-{
+BOOL SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue) {
     if (lpName == nullptr || *lpName == '\0' || std::strchr(lpName + 1, '=') != nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -1,8 +1,8 @@
 #include "PlatformControl.h"
 #include "WinApi.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +18,7 @@ protected:
     void SetUp() override { platform::ResetEnvironment({{"Path", "/usr/bin"}, {"Empty", ""}}); }
 };
 
-TEST_F(Environment, ReturnsTheLengthWithoutTerminatorWhenTheValueFits)
-{
+TEST_F(Environment, ReturnsTheLengthWithoutTerminatorWhenTheValueFits) {
     char buffer[16];
     EXPECT_EQ(8u, GetEnvironmentVariableA("Path", buffer, sizeof buffer));
     EXPECT_STREQ("/usr/bin", buffer);
@@ -28,8 +27,7 @@ TEST_F(Environment, ReturnsTheLengthWithoutTerminatorWhenTheValueFits)
     EXPECT_STREQ("/usr/bin", exact);
 }
 
-TEST_F(Environment, ReturnsTheSizeWithTerminatorAndLeavesTheBufferWhenTooSmall)
-{
+TEST_F(Environment, ReturnsTheSizeWithTerminatorAndLeavesTheBufferWhenTooSmall) {
     char buffer[8];
     std::memset(buffer, 'x', sizeof buffer);
     EXPECT_EQ(9u, GetEnvironmentVariableA("Path", buffer, sizeof buffer));
@@ -37,8 +35,7 @@ TEST_F(Environment, ReturnsTheSizeWithTerminatorAndLeavesTheBufferWhenTooSmall)
     EXPECT_EQ(9u, GetEnvironmentVariableA("Path", nullptr, 0));
 }
 
-TEST_F(Environment, TellsMissingFromEmptyThroughTheLastError)
-{
+TEST_F(Environment, TellsMissingFromEmptyThroughTheLastError) {
     char buffer[16];
     SetLastError(0);
     EXPECT_EQ(0u, GetEnvironmentVariableA("NoSuchVariable", buffer, sizeof buffer));
@@ -49,8 +46,7 @@ TEST_F(Environment, TellsMissingFromEmptyThroughTheLastError)
     EXPECT_STREQ("", buffer);
 }
 
-TEST_F(Environment, NamesIgnoreCase)
-{
+TEST_F(Environment, NamesIgnoreCase) {
     char buffer[16];
     EXPECT_EQ(8u, GetEnvironmentVariableA("PATH", buffer, sizeof buffer));
     ASSERT_TRUE(SetEnvironmentVariableA("pAtH", "/opt"));
@@ -58,8 +54,7 @@ TEST_F(Environment, NamesIgnoreCase)
     EXPECT_STREQ("/opt", buffer);
 }
 
-TEST_F(Environment, ReadsAValueLongerThanTheFirstBufferInASecondRead)
-{
+TEST_F(Environment, ReadsAValueLongerThanTheFirstBufferInASecondRead) {
     const std::string longValue(5000, 'p');
     ASSERT_TRUE(SetEnvironmentVariableA("Path", longValue.c_str()));
     std::vector<char> buffer(4096);
@@ -70,8 +65,7 @@ TEST_F(Environment, ReadsAValueLongerThanTheFirstBufferInASecondRead)
     EXPECT_EQ(longValue, buffer.data());
 }
 
-TEST_F(Environment, NullValueDeletesAndBadNamesAreRefused)
-{
+TEST_F(Environment, NullValueDeletesAndBadNamesAreRefused) {
     ASSERT_TRUE(SetEnvironmentVariableA("PATH", nullptr));
     EXPECT_EQ(0u, GetEnvironmentVariableA("Path", nullptr, 0));
     EXPECT_TRUE(SetEnvironmentVariableA("Path", nullptr)) << "deleting a missing variable succeeds";
@@ -81,8 +75,7 @@ TEST_F(Environment, NullValueDeletesAndBadNamesAreRefused)
     EXPECT_FALSE(SetEnvironmentVariableA("", "x"));
 }
 
-TEST_F(Environment, LeavesTheLinuxEnvironmentAlone)
-{
+TEST_F(Environment, LeavesTheLinuxEnvironmentAlone) {
     const char* before = std::getenv("PATH");
     const std::string linuxPath = before != nullptr ? before : "";
     ASSERT_TRUE(SetEnvironmentVariableA("PATH", "C:\\Windows"));
@@ -94,8 +87,7 @@ TEST_F(Environment, LeavesTheLinuxEnvironmentAlone)
 // can show: the test program runs itself with a marker variable and this test alone.
 const char* const childMarker = "WINPLATFORM_ENVIRONMENT_CHILD";
 
-TEST(EnvironmentStart, CopiesTheLinuxEnvironmentOnFirstUse)
-{
+TEST(EnvironmentStart, CopiesTheLinuxEnvironmentOnFirstUse) {
     if (std::getenv(childMarker) != nullptr) {
         char buffer[16];
         // Only the exit status speaks for the child: 0 when it saw the marker under another case.

@@ -23,15 +23,13 @@
 
 namespace platform {
 
-std::string WindowsPath(const std::string& linuxPath)
-{
+std::string WindowsPath(const std::string& linuxPath) {
     std::string path = "Z:" + linuxPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
 }
 
-std::string LinuxPath(const std::string& windowsPath)
-{
+std::string LinuxPath(const std::string& windowsPath) {
     std::string path = windowsPath;
     if (path.size() >= 2 && std::toupper(static_cast<unsigned char>(path[0])) == 'Z' && path[1] == ':')
         path.erase(0, 2);
@@ -47,8 +45,7 @@ std::mutex loaderGuard;
 // Modules loaded through LoadLibraryA, so FreeLibrary can give back exactly those references.
 std::map<HMODULE, void*> loadedLibraries;
 
-bool EndsWithNoCase(const std::string& text, const std::string& suffix)
-{
+bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
                       [](char lower, char c) { return std::tolower(static_cast<unsigned char>(c)) == lower; });
@@ -56,55 +53,42 @@ bool EndsWithNoCase(const std::string& text, const std::string& suffix)
 
 // Windows' implied ".DLL" becomes the Linux convention lib<NAME>.so; a name with another
 // extension names its file literally ("X.xll", "libz.so.1"); a path is taken as given.
-std::string LibraryFile(const std::string& name)
-{
-    if (name.find_first_of("/\\") != std::string::npos)
-        return platform::LinuxPath(name);
-    if (EndsWithNoCase(name, ".dll"))
-        return "lib" + name.substr(0, name.size() - 4) + ".so";
-    if (name.find('.') == std::string::npos)
-        return "lib" + name + ".so";
+std::string LibraryFile(const std::string& name) {
+    if (name.find_first_of("/\\") != std::string::npos) return platform::LinuxPath(name);
+    if (EndsWithNoCase(name, ".dll")) return "lib" + name.substr(0, name.size() - 4) + ".so";
+    if (name.find('.') == std::string::npos) return "lib" + name + ".so";
     return name;
 }
 
-std::string MainProgramFile()
-{
+std::string MainProgramFile() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
 }
 
-std::string MainProgramFolder()
-{
+std::string MainProgramFolder() {
     const std::string program = MainProgramFile();
     return program.substr(0, program.rfind('/'));
 }
 
 // Windows searches the program's folder first: try the file there, then the loader's own search.
-void* OpenLibrary(const char* name, int flags)
-{
-    if (name == nullptr || *name == '\0')
-        return nullptr;
+void* OpenLibrary(const char* name, int flags) {
+    if (name == nullptr || *name == '\0') return nullptr;
     const std::string file = LibraryFile(name);
     void* handle = nullptr;
-    if (file.find('/') == std::string::npos)
-        handle = dlopen((MainProgramFolder() + "/" + file).c_str(), flags);
-    if (handle == nullptr)
-        handle = dlopen(file.c_str(), flags);
+    if (file.find('/') == std::string::npos) handle = dlopen((MainProgramFolder() + "/" + file).c_str(), flags);
+    if (handle == nullptr) handle = dlopen(file.c_str(), flags);
     return handle;
 }
 
-HMODULE ModuleOfHandle(void* handle)
-{
+HMODULE ModuleOfHandle(void* handle) {
     link_map* map = nullptr;
     Dl_info info{};
-    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || dladdr(map->l_ld, &info) == 0)
-        return nullptr;
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || dladdr(map->l_ld, &info) == 0) return nullptr;
     return static_cast<HMODULE>(info.dli_fbase);
 }
 
-HMODULE MainProgram()
-{
+HMODULE MainProgram() {
     static const HMODULE main = [] {
         void* self = dlopen(nullptr, RTLD_LAZY);
         return ModuleOfHandle(self);
@@ -113,34 +97,27 @@ HMODULE MainProgram()
 }
 
 // The loader's name for the module mapped at `module`, or nullptr if no module starts there.
-const char* LoaderName(HMODULE module)
-{
+const char* LoaderName(HMODULE module) {
     Dl_info info{};
-    if (module == nullptr || dladdr(module, &info) == 0 || info.dli_fbase != module)
-        return nullptr;
+    if (module == nullptr || dladdr(module, &info) == 0 || info.dli_fbase != module) return nullptr;
     return info.dli_fname;
 }
 
-std::string ModuleFile(HMODULE module)
-{
-    if (module == nullptr || module == MainProgram())
-        return MainProgramFile();
+std::string ModuleFile(HMODULE module) {
+    if (module == nullptr || module == MainProgram()) return MainProgramFile();
     const char* name = LoaderName(module);
-    if (name == nullptr)
-        return std::string();
+    if (name == nullptr) return std::string();
     char resolved[PATH_MAX];
     return realpath(name, resolved) != nullptr ? std::string(resolved) : std::string(name);
 }
 
 }  // namespace
 
-HMODULE LoadLibraryA(LPCSTR lpLibFileName)
-{
+HMODULE LoadLibraryA(LPCSTR lpLibFileName) {
     void* handle = OpenLibrary(lpLibFileName, RTLD_NOW | RTLD_LOCAL);
     const HMODULE module = handle != nullptr ? ModuleOfHandle(handle) : nullptr;
     if (module == nullptr) {
-        if (handle != nullptr)
-            dlclose(handle);
+        if (handle != nullptr) dlclose(handle);
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
@@ -150,8 +127,7 @@ HMODULE LoadLibraryA(LPCSTR lpLibFileName)
     return module;
 }
 
-BOOL FreeLibrary(HMODULE hLibModule)
-{
+BOOL FreeLibrary(HMODULE hLibModule) {
     std::lock_guard<std::mutex> lock(loaderGuard);
     const auto found = loadedLibraries.find(hLibModule);
     if (found == loadedLibraries.end()) {
@@ -162,15 +138,12 @@ BOOL FreeLibrary(HMODULE hLibModule)
     // Once the last reference is gone the module is unmapped; a fresh probe tells whether it still is.
     dlclose(handle);
     const char* name = LoaderName(hLibModule);
-    if (name == nullptr)
-        loadedLibraries.erase(found);
+    if (name == nullptr) loadedLibraries.erase(found);
     return TRUE;
 }
 
-HMODULE GetModuleHandleA(LPCSTR lpModuleName)
-{
-    if (lpModuleName == nullptr)
-        return MainProgram();
+HMODULE GetModuleHandleA(LPCSTR lpModuleName) {
+    if (lpModuleName == nullptr) return MainProgram();
     void* handle = OpenLibrary(lpModuleName, RTLD_LAZY | RTLD_NOLOAD);
     if (handle == nullptr) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -181,8 +154,7 @@ HMODULE GetModuleHandleA(LPCSTR lpModuleName)
     return module;
 }
 
-FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
-{
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     // As on Windows, a null module means the main program.
     const HMODULE module = hModule != nullptr ? hModule : MainProgram();
     void* handle = nullptr;
@@ -206,8 +178,7 @@ FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 
 // Windows' rule since Vista: a path that does not fit is cut to nSize - 1 characters plus the
 // terminator, the result is nSize and the error ERROR_INSUFFICIENT_BUFFER.
-DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
-{
+DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
     const std::string file = ModuleFile(hModule);
     if (file.empty()) {
         SetLastError(ERROR_MOD_NOT_FOUND);
@@ -238,8 +209,7 @@ struct MappedRegion {
 };
 
 // The mapping that holds `address`; when none does, an unmapped gap reaching to the next mapping.
-bool FindRegion(std::uintptr_t address, MappedRegion& region)
-{
+bool FindRegion(std::uintptr_t address, MappedRegion& region) {
     std::ifstream maps("/proc/self/maps");
     std::string line;
     std::uintptr_t previousEnd = 0;
@@ -254,7 +224,8 @@ bool FindRegion(std::uintptr_t address, MappedRegion& region)
             return false;
         }
         if (address < end) {
-            region = MappedRegion{start, end, permissions, fileColumn > 0 ? line.substr(static_cast<std::size_t>(fileColumn)) : ""};
+            region = MappedRegion{start, end, permissions,
+                                  fileColumn > 0 ? line.substr(static_cast<std::size_t>(fileColumn)) : ""};
             return true;
         }
         previousEnd = end;
@@ -263,13 +234,11 @@ bool FindRegion(std::uintptr_t address, MappedRegion& region)
     return false;
 }
 
-DWORD ProtectionOf(const std::string& permissions)
-{
+DWORD ProtectionOf(const std::string& permissions) {
     const bool read = permissions.size() > 0 && permissions[0] == 'r';
     const bool write = permissions.size() > 1 && permissions[1] == 'w';
     const bool execute = permissions.size() > 2 && permissions[2] == 'x';
-    if (execute)
-        return write ? PAGE_EXECUTE_READWRITE : read ? PAGE_EXECUTE_READ : PAGE_EXECUTE;
+    if (execute) return write ? PAGE_EXECUTE_READWRITE : read ? PAGE_EXECUTE_READ : PAGE_EXECUTE;
     return write ? PAGE_READWRITE : read ? PAGE_READONLY : PAGE_NOACCESS;
 }
 
@@ -277,8 +246,7 @@ DWORD ProtectionOf(const std::string& permissions)
 
 // Regions are the kernel's mappings; AllocationBase is the module's HMODULE for addresses inside a
 // module and the mapping's start otherwise. Unmapped addresses give a MEM_FREE region, as on Windows.
-SIZE_T VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, SIZE_T dwLength)
-{
+SIZE_T VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, SIZE_T dwLength) {
     if (lpBuffer == nullptr || dwLength < sizeof(MEMORY_BASIC_INFORMATION)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;

@@ -8,8 +8,7 @@
 #include <memory>
 #include <string>
 
-extern "C" int PlatformTestsExport()
-{
+extern "C" int PlatformTestsExport() {
     return 7;
 }
 
@@ -17,22 +16,19 @@ namespace {
 
 int variableInTestProgram = 1;
 
-std::string ModuleFileName(HMODULE module)
-{
+std::string ModuleFileName(HMODULE module) {
     char buffer[PATH_MAX];
     const DWORD length = GetModuleFileNameA(module, buffer, sizeof buffer);
     return std::string(buffer, length);
 }
 
-HMODULE ModuleOf(const void* address)
-{
+HMODULE ModuleOf(const void* address) {
     MEMORY_BASIC_INFORMATION info{};
     EXPECT_EQ(sizeof info, VirtualQuery(address, &info, sizeof info));
     return static_cast<HMODULE>(info.AllocationBase);
 }
 
-std::string ProgramPath()
-{
+std::string ProgramPath() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
     return std::string(path, static_cast<std::size_t>(length));
@@ -40,18 +36,15 @@ std::string ProgramPath()
 
 // A cast through void (*)(), the type GCC accepts as matching every function, as Windows code does.
 template <typename Function>
-Function As(FARPROC procedure)
-{
+Function As(FARPROC procedure) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(procedure));
 }
 
-bool EndsWith(const std::string& text, const std::string& suffix)
-{
+bool EndsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-TEST(LoadLibrary, FindsLibNameSoBesideTheProgramAndCountsReferences)
-{
+TEST(LoadLibrary, FindsLibNameSoBesideTheProgramAndCountsReferences) {
     // The probe lies beside the program but on no loader search path: only the first rule finds it.
     const HMODULE probe = LoadLibraryA("PlatformProbe.DLL");
     ASSERT_NE(nullptr, probe);
@@ -72,8 +65,7 @@ TEST(LoadLibrary, FindsLibNameSoBesideTheProgramAndCountsReferences)
     EXPECT_FALSE(FreeLibrary(probe));
 }
 
-TEST(LoadLibrary, FailuresSetTheWindowsCodes)
-{
+TEST(LoadLibrary, FailuresSetTheWindowsCodes) {
     SetLastError(0);
     EXPECT_EQ(nullptr, LoadLibraryA("NoSuchLibrary.DLL"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
@@ -93,19 +85,16 @@ TEST(LoadLibrary, FailuresSetTheWindowsCodes)
     FreeLibrary(probe);
 }
 
-TEST(LoadLibrary, TakesPathsAsGivenInLinuxOrWindowsForm)
-{
+TEST(LoadLibrary, TakesPathsAsGivenInLinuxOrWindowsForm) {
     const HMODULE probe = LoadLibraryA("PlatformProbe.DLL");
     ASSERT_NE(nullptr, probe);
     const std::string windowsPath = ModuleFileName(probe);
     EXPECT_EQ(probe, LoadLibraryA(windowsPath.c_str()));
     EXPECT_EQ(probe, LoadLibraryA(platform::LinuxPath(windowsPath).c_str()));
-    for (int reference = 0; reference < 3; ++reference)
-        EXPECT_TRUE(FreeLibrary(probe));
+    for (int reference = 0; reference < 3; ++reference) EXPECT_TRUE(FreeLibrary(probe));
 }
 
-TEST(ModuleOfAddress, LeadsToTheModuleAndItsWindowsStyleFileName)
-{
+TEST(ModuleOfAddress, LeadsToTheModuleAndItsWindowsStyleFileName) {
     const HMODULE program = GetModuleHandleA(nullptr);
     ASSERT_NE(nullptr, program);
     EXPECT_EQ(program, ModuleOf(&variableInTestProgram));
@@ -126,15 +115,13 @@ TEST(ModuleOfAddress, LeadsToTheModuleAndItsWindowsStyleFileName)
     FreeLibrary(probe);
 }
 
-TEST(ModuleOfAddress, MainProgramExportsAreFoundThroughANullOrMainModule)
-{
+TEST(ModuleOfAddress, MainProgramExportsAreFoundThroughANullOrMainModule) {
     const FARPROC viaMain = GetProcAddress(GetModuleHandleA(nullptr), "PlatformTestsExport");
     EXPECT_EQ(&PlatformTestsExport, As<int (*)()>(viaMain));
     EXPECT_EQ(viaMain, GetProcAddress(nullptr, "PlatformTestsExport"));
 }
 
-TEST(ModuleFileName, TruncatesToTheBufferAsWindowsDoes)
-{
+TEST(ModuleFileName, TruncatesToTheBufferAsWindowsDoes) {
     const std::string full = ModuleFileName(nullptr);
     ASSERT_GT(full.size(), 10u);
     char buffer[PATH_MAX];
@@ -154,8 +141,7 @@ TEST(ModuleFileName, TruncatesToTheBufferAsWindowsDoes)
     EXPECT_EQ(0u, GetLastError());
 }
 
-TEST(VirtualQuery, DescribesMemoryOutsideModules)
-{
+TEST(VirtualQuery, DescribesMemoryOutsideModules) {
     const auto heap = std::make_unique<int>(5);
     MEMORY_BASIC_INFORMATION info{};
     ASSERT_EQ(sizeof info, VirtualQuery(heap.get(), &info, sizeof info));

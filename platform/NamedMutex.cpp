@@ -30,8 +30,7 @@
 
 namespace platform {
 
-std::string NamedMutexFile(const std::string& name)
-{
+std::string NamedMutexFile(const std::string& name) {
     // Kernel object names may hold any character but '\'; keep the file name portable.
     std::string file = "/dev/shm/winplatform-mutex-";
     for (const char c : name) {
@@ -60,22 +59,19 @@ struct SharedMutex {
 };
 const unsigned readyMark = 0x57494e4d;
 
-void InitialiseMutex(pthread_mutex_t& mutex, bool shared)
-{
+void InitialiseMutex(pthread_mutex_t& mutex, bool shared) {
     pthread_mutexattr_t attributes;
     pthread_mutexattr_init(&attributes);
     pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
     pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
-    if (shared)
-        pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+    if (shared) pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
     pthread_mutex_init(&mutex, &attributes);
     pthread_mutexattr_destroy(&attributes);
 }
 
 // Maps the name's file, initialising the mutex in it if no process did. The file's flock only
 // orders the initialisation; the mutex itself never touches the file again.
-SharedMutex* MapNamedMutex(const std::string& name)
-{
+SharedMutex* MapNamedMutex(const std::string& name) {
     const int file = open(platform::NamedMutexFile(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (file < 0) {
         SetLastError(errno == ENAMETOOLONG ? ERROR_FILENAME_EXCED_RANGE : ERROR_ACCESS_DENIED);
@@ -96,8 +92,7 @@ SharedMutex* MapNamedMutex(const std::string& name)
     }
     flock(file, LOCK_UN);  // explicitly: the mapping keeps the open file, and with it the flock
     close(file);
-    if (shared == nullptr)
-        SetLastError(ERROR_ACCESS_DENIED);
+    if (shared == nullptr) SetLastError(ERROR_ACCESS_DENIED);
     return shared;
 }
 
@@ -108,8 +103,7 @@ struct MutexState {
 
     // An owned mutex is linked into its owner's robust list, which the owner's thread walks later:
     // its storage must outlive the handle then.
-    ~MutexState()
-    {
+    ~MutexState() {
         if (own != nullptr && own->__data.__owner != 0)
             own.release();
         else if (own != nullptr)
@@ -121,43 +115,41 @@ struct MutexState {
 pid_t thisProcess = getpid();
 
 struct HandleTable {
-    HandleTable() { pthread_atfork(nullptr, nullptr, [] { thisProcess = getpid(); }); }
+    HandleTable() {
+        pthread_atfork(nullptr, nullptr, [] { thisProcess = getpid(); });
+    }
 
     std::mutex guard;
     std::map<UINT_PTR, std::shared_ptr<MutexState>> handles;
     std::map<std::string, SharedMutex*> mappings;  // kept to the end: see the header comment
-    UINT_PTR next = 4;  // Windows handle values are multiples of four
+    UINT_PTR next = 4;                             // Windows handle values are multiples of four
 };
 
-HandleTable& Handles()
-{
+HandleTable& Handles() {
     static HandleTable table;
     return table;
 }
 
-std::shared_ptr<MutexState> Lookup(HANDLE handle)
-{
+std::shared_ptr<MutexState> Lookup(HANDLE handle) {
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> lock(table.guard);
     const auto found = table.handles.find(reinterpret_cast<UINT_PTR>(handle));
-    if (found == table.handles.end() || found->second->process != thisProcess)
-        return nullptr;
+    if (found == table.handles.end() || found->second->process != thisProcess) return nullptr;
     return found->second;
 }
 
-DWORD Outcome(int result)
-{
+DWORD Outcome(int result) {
     switch (result) {
-    case 0:
-        return WAIT_OBJECT_0;
-    case EOWNERDEAD:
-        return WAIT_ABANDONED;
-    case EBUSY:
-    case ETIMEDOUT:
-        return WAIT_TIMEOUT;
-    default:
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
+        case 0:
+            return WAIT_OBJECT_0;
+        case EOWNERDEAD:
+            return WAIT_ABANDONED;
+        case EBUSY:
+        case ETIMEDOUT:
+            return WAIT_TIMEOUT;
+        default:
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
     }
 }
 
@@ -165,8 +157,7 @@ DWORD Outcome(int result)
 
 // bInitialOwner gives ownership only to the call that creates the mutex here, and only if no other
 // process holds the name at that moment (Windows: only to the creator).
-HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
-{
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
     HandleTable& table = Handles();
     auto state = std::make_shared<MutexState>();
     state->process = thisProcess;
@@ -192,14 +183,12 @@ HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
         table.handles[table.next] = state;
         handle = reinterpret_cast<HANDLE>(table.next);  // read under the guard: another thread may add one next
     }
-    if (bInitialOwner && !existed)
-        WaitForSingleObject(handle, 0);
+    if (bInitialOwner && !existed) WaitForSingleObject(handle, 0);
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     return handle;
 }
 
-DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
-{
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     const std::shared_ptr<MutexState> state = Lookup(hHandle);
     if (state == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -211,7 +200,7 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
     } else if (dwMilliseconds == INFINITE) {
         result = pthread_mutex_lock(state->mutex);
     } else {
-        timespec deadline {};
+        timespec deadline{};
         clock_gettime(CLOCK_MONOTONIC, &deadline);
         deadline.tv_sec += dwMilliseconds / 1000;
         deadline.tv_nsec += long(dwMilliseconds % 1000) * 1000000;
@@ -226,8 +215,7 @@ DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds)
     return Outcome(result);
 }
 
-BOOL ReleaseMutex(HANDLE hMutex)
-{
+BOOL ReleaseMutex(HANDLE hMutex) {
     const std::shared_ptr<MutexState> state = Lookup(hMutex);
     if (state == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -241,8 +229,7 @@ BOOL ReleaseMutex(HANDLE hMutex)
 }
 
 // Closing a handle does not release ownership, as on Windows.
-BOOL CloseHandle(HANDLE hObject)
-{
+BOOL CloseHandle(HANDLE hObject) {
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> lock(table.guard);
     if (table.handles.erase(reinterpret_cast<UINT_PTR>(hObject)) == 0) {

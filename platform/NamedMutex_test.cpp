@@ -24,25 +24,20 @@ protected:
 
     // A child process that takes the mutex, reports it, and on a signal ends with or without
     // releasing it. Returns the child's id; `go` is the pipe end that lets it finish.
-    pid_t StartHolder(bool releaseBeforeExit, int& go)
-    {
+    pid_t StartHolder(bool releaseBeforeExit, int& go) {
         int ready[2], finish[2];
-        if (pipe(ready) != 0 || pipe(finish) != 0)
-            return -1;
+        if (pipe(ready) != 0 || pipe(finish) != 0) return -1;
         const pid_t child = fork();
         if (child == 0) {
             const HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
             const bool held = mutex != nullptr && WaitForSingleObject(mutex, INFINITE) == WAIT_OBJECT_0;
             char signal = held ? 1 : 0;
-            if (write(ready[1], &signal, 1) != 1 || read(finish[0], &signal, 1) != 1)
-                std::_Exit(3);
-            if (releaseBeforeExit)
-                ReleaseMutex(mutex);
+            if (write(ready[1], &signal, 1) != 1 || read(finish[0], &signal, 1) != 1) std::_Exit(3);
+            if (releaseBeforeExit) ReleaseMutex(mutex);
             std::_Exit(0);  // dies holding the lock unless released above
         }
         char held = 0;
-        if (read(ready[0], &held, 1) != 1 || held != 1)
-            ADD_FAILURE() << "the child could not take the mutex";
+        if (read(ready[0], &held, 1) != 1 || held != 1) ADD_FAILURE() << "the child could not take the mutex";
         close(ready[0]);
         close(ready[1]);
         close(finish[0]);
@@ -50,8 +45,7 @@ protected:
         return child;
     }
 
-    static void Finish(pid_t child, int go)
-    {
+    static void Finish(pid_t child, int go) {
         const char signal = 1;
         EXPECT_EQ(1, write(go, &signal, 1));
         close(go);
@@ -61,8 +55,7 @@ protected:
     }
 };
 
-TEST_F(NamedMutex, TheOwningThreadMayWaitAgainAndReleasesAsOften)
-{
+TEST_F(NamedMutex, TheOwningThreadMayWaitAgainAndReleasesAsOften) {
     const HANDLE first = CreateMutexA(nullptr, FALSE, name.c_str());
     ASSERT_NE(nullptr, first);
     EXPECT_EQ(0u, GetLastError());
@@ -91,8 +84,7 @@ TEST_F(NamedMutex, TheOwningThreadMayWaitAgainAndReleasesAsOften)
     EXPECT_TRUE(CloseHandle(second));
 }
 
-TEST_F(NamedMutex, AnotherProcessHoldingItMakesWaitsTimeOutUntilItReleases)
-{
+TEST_F(NamedMutex, AnotherProcessHoldingItMakesWaitsTimeOutUntilItReleases) {
     int go = -1;
     const pid_t child = StartHolder(true, go);
     ASSERT_GT(child, 0);
@@ -105,8 +97,7 @@ TEST_F(NamedMutex, AnotherProcessHoldingItMakesWaitsTimeOutUntilItReleases)
     CloseHandle(mutex);
 }
 
-TEST_F(NamedMutex, AHolderThatDiesAbandonsItToTheWaiter)
-{
+TEST_F(NamedMutex, AHolderThatDiesAbandonsItToTheWaiter) {
     int go = -1;
     const pid_t child = StartHolder(false, go);
     ASSERT_GT(child, 0);
@@ -124,8 +115,7 @@ TEST_F(NamedMutex, AHolderThatDiesAbandonsItToTheWaiter)
     CloseHandle(mutex);
 }
 
-TEST_F(NamedMutex, AThreadThatEndsOwningItAbandonsItAtOnce)
-{
+TEST_F(NamedMutex, AThreadThatEndsOwningItAbandonsItAtOnce) {
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
     ASSERT_NE(nullptr, mutex);
     DWORD taken = WAIT_FAILED;
@@ -141,8 +131,7 @@ TEST_F(NamedMutex, AThreadThatEndsOwningItAbandonsItAtOnce)
     CloseHandle(mutex);
 }
 
-TEST(Handles, UnknownOrClosedHandlesFail)
-{
+TEST(Handles, UnknownOrClosedHandlesFail) {
     const HANDLE mutex = CreateMutexA(nullptr, FALSE, nullptr);
     ASSERT_NE(nullptr, mutex);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mutex, 0));
@@ -156,27 +145,23 @@ TEST(Handles, UnknownOrClosedHandlesFail)
 }
 
 // Each creator gets the handle of its own mutex, however many threads create at once.
-TEST(Handles, ThreadsCreatingAtOnceEachGetTheirOwnHandle)
-{
+TEST(Handles, ThreadsCreatingAtOnceEachGetTheirOwnHandle) {
     std::vector<std::thread> creators;
     std::atomic<int> wrong{0};
     for (int t = 0; t < 8; ++t) {
         creators.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
                 const HANDLE mutex = CreateMutexA(nullptr, TRUE, nullptr);
-                if (mutex == nullptr || !ReleaseMutex(mutex))
-                    ++wrong;
+                if (mutex == nullptr || !ReleaseMutex(mutex)) ++wrong;
                 CloseHandle(mutex);
             }
         });
     }
-    for (std::thread& creator : creators)
-        creator.join();
+    for (std::thread& creator : creators) creator.join();
     EXPECT_EQ(0, wrong.load());
 }
 
-TEST(Handles, InitialOwnershipGoesToTheCreator)
-{
+TEST(Handles, InitialOwnershipGoesToTheCreator) {
     const HANDLE mutex = CreateMutexA(nullptr, TRUE, nullptr);
     ASSERT_NE(nullptr, mutex);
     DWORD otherThread = WAIT_FAILED;

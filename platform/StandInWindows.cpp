@@ -38,38 +38,33 @@ struct WindowTable {
     bool creationRefused = false;
 };
 
-WindowTable& Table()
-{
+WindowTable& Table() {
     static WindowTable table;
     return table;
 }
 
-bool SameNameNoCase(const std::string& a, const char* b)
-{
+bool SameNameNoCase(const std::string& a, const char* b) {
     return a.size() == std::strlen(b) && std::equal(a.begin(), a.end(), b, [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
 }
 
 // A class given as an atom (MAKEINTATOM: a "pointer" below 0x10000) or by name, as Windows accepts.
-std::vector<WindowClass>::iterator FindClass(WindowTable& table, LPCSTR name)
-{
+std::vector<WindowClass>::iterator FindClass(WindowTable& table, LPCSTR name) {
     const auto value = reinterpret_cast<UINT_PTR>(name);
     return std::find_if(table.classes.begin(), table.classes.end(), [&](const WindowClass& windowClass) {
         return value < 0x10000 ? windowClass.atom == value : SameNameNoCase(windowClass.name, name);
     });
 }
 
-std::vector<Window>::iterator FindWindow(WindowTable& table, HWND handle)
-{
+std::vector<Window>::iterator FindWindow(WindowTable& table, HWND handle) {
     return std::find_if(table.windows.begin(), table.windows.end(),
                         [&](const Window& window) { return window.handle == handle; });
 }
 
 // The framework compares only the low 16 bits of a window handle with Excel's window value, so
 // live windows get distinct low words, and varying high words catch code that compares more.
-HWND NewHandle(WindowTable& table)
-{
+HWND NewHandle(WindowTable& table) {
     const UINT_PTR number = ++table.created;
     const UINT_PTR lowWord = 0x100 + (number * 2) % 0xFE00;
     return reinterpret_cast<HWND>((number << 16) | lowWord);
@@ -77,8 +72,7 @@ HWND NewHandle(WindowTable& table)
 
 }  // namespace
 
-ATOM RegisterClassA(const WNDCLASSA* lpWndClass)
-{
+ATOM RegisterClassA(const WNDCLASSA* lpWndClass) {
     if (lpWndClass == nullptr || lpWndClass->lpszClassName == nullptr ||
         reinterpret_cast<UINT_PTR>(lpWndClass->lpszClassName) < 0x10000 || *lpWndClass->lpszClassName == '\0') {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -94,8 +88,7 @@ ATOM RegisterClassA(const WNDCLASSA* lpWndClass)
     return table.classes.back().atom;
 }
 
-BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE)
-{
+BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE) {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
     const auto found = lpClassName != nullptr ? FindClass(table, lpClassName) : table.classes.end();
@@ -110,8 +103,7 @@ BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE)
 // Windows refuses classes nobody registered; the stand-in accepts any class name (but not an
 // unknown atom), and keeps the registered spelling when the class is known.
 HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR, DWORD dwStyle, int, int, int, int, HWND hWndParent, HMENU,
-                     HINSTANCE, LPVOID)
-{
+                     HINSTANCE, LPVOID) {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
     if (table.creationRefused) {
@@ -135,14 +127,12 @@ HWND CreateWindowExA(DWORD, LPCSTR lpClassName, LPCSTR, DWORD dwStyle, int, int,
 
 namespace platform {
 
-void RefuseWindowCreation()
-{
+void RefuseWindowCreation() {
     std::lock_guard<std::mutex> lock(Table().guard);
     Table().creationRefused = true;
 }
 
-void AllowWindowCreation()
-{
+void AllowWindowCreation() {
     std::lock_guard<std::mutex> lock(Table().guard);
     Table().creationRefused = false;
 }
@@ -150,8 +140,7 @@ void AllowWindowCreation()
 }  // namespace platform
 
 // Destroys the window with its children and the windows it owns, as Windows does.
-BOOL DestroyWindow(HWND hWnd)
-{
+BOOL DestroyWindow(HWND hWnd) {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
     if (FindWindow(table, hWnd) == table.windows.end()) {
@@ -161,8 +150,7 @@ BOOL DestroyWindow(HWND hWnd)
     std::vector<HWND> doomed{hWnd};
     for (std::size_t next = 0; next < doomed.size(); ++next) {
         for (const Window& window : table.windows)
-            if (window.parent == doomed[next])
-                doomed.push_back(window.handle);
+            if (window.parent == doomed[next]) doomed.push_back(window.handle);
     }
     table.windows.erase(std::remove_if(table.windows.begin(), table.windows.end(),
                                        [&](const Window& window) {
@@ -173,22 +161,19 @@ BOOL DestroyWindow(HWND hWnd)
     return TRUE;
 }
 
-BOOL IsWindow(HWND hWnd)
-{
+BOOL IsWindow(HWND hWnd) {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
     return FindWindow(table, hWnd) != table.windows.end() ? TRUE : FALSE;
 }
 
-LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM)
-{
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) {
     return 0;
 }
 
 // Top-level windows, newest first as a fresh window lies on top of the z-order. The callback may
 // create or destroy windows: it sees those that existed at the start and are still alive.
-BOOL EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam)
-{
+BOOL EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam) {
     if (lpEnumFunc == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -199,19 +184,16 @@ BOOL EnumWindows(WNDENUMPROC lpEnumFunc, LPARAM lParam)
         std::lock_guard<std::mutex> lock(table.guard);
         topLevel.reserve(table.windows.size());
         for (auto window = table.windows.rbegin(); window != table.windows.rend(); ++window)
-            if ((window->style & WS_CHILD) == 0)
-                topLevel.push_back(window->handle);
+            if ((window->style & WS_CHILD) == 0) topLevel.push_back(window->handle);
     }
     for (const HWND window : topLevel) {
-        if (IsWindow(window) && !lpEnumFunc(window, lParam))
-            return FALSE;
+        if (IsWindow(window) && !lpEnumFunc(window, lParam)) return FALSE;
     }
     return TRUE;
 }
 
 // Copies at most nMaxCount - 1 characters and the terminator; returns the number copied.
-int GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount)
-{
+int GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
     const auto window = FindWindow(table, hWnd);
@@ -229,8 +211,7 @@ int GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount)
     return static_cast<int>(count);
 }
 
-HWND GetParent(HWND hWnd)
-{
+HWND GetParent(HWND hWnd) {
     WindowTable& table = Table();
     std::lock_guard<std::mutex> lock(table.guard);
     const auto window = FindWindow(table, hWnd);

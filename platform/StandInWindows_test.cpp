@@ -9,8 +9,7 @@
 
 namespace {
 
-std::vector<HWND> TopLevelWindows()
-{
+std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
     EnumWindows(
         [](HWND window, LPARAM found) {
@@ -21,13 +20,11 @@ std::vector<HWND> TopLevelWindows()
     return windows;
 }
 
-HWND Create(LPCSTR className, DWORD style, HWND parent)
-{
+HWND Create(LPCSTR className, DWORD style, HWND parent) {
     return CreateWindowExA(0, className, "", style, 0, 0, 100, 100, parent, nullptr, nullptr, nullptr);
 }
 
-std::string ClassName(HWND window, int bufferSize = 256)
-{
+std::string ClassName(HWND window, int bufferSize = 256) {
     std::vector<char> buffer(static_cast<std::size_t>(bufferSize));
     const int length = GetClassNameA(window, buffer.data(), bufferSize);
     EXPECT_EQ(static_cast<std::size_t>(length), std::string(buffer.data()).size());
@@ -45,8 +42,7 @@ protected:
     void TearDown() override { DestroyWindow(excel); }
 };
 
-TEST_F(Windows, EnumeratesTopLevelWindowsNewestFirst)
-{
+TEST_F(Windows, EnumeratesTopLevelWindowsNewestFirst) {
     const std::vector<HWND> windows = TopLevelWindows();
     const std::vector<HWND> expected{ownedOverlapped, wizard, excel};
     EXPECT_EQ(expected, windows) << "a child window is not top-level";
@@ -61,20 +57,17 @@ TEST_F(Windows, EnumeratesTopLevelWindowsNewestFirst)
     EXPECT_EQ(1, calls);
 }
 
-TEST_F(Windows, ParentIsTheChildsParentOrThePopupsOwner)
-{
+TEST_F(Windows, ParentIsTheChildsParentOrThePopupsOwner) {
     EXPECT_EQ(excel, GetParent(wizard));
     EXPECT_EQ(wizard, GetParent(field));
     EXPECT_EQ(nullptr, GetParent(ownedOverlapped)) << "Windows gives no owner for a non-popup";
     EXPECT_EQ(nullptr, GetParent(excel));
     std::set<WORD> lowWords;
-    for (const HWND window : {excel, wizard, field, ownedOverlapped})
-        lowWords.insert(LOWORD(window));
+    for (const HWND window : {excel, wizard, field, ownedOverlapped}) lowWords.insert(LOWORD(window));
     EXPECT_EQ(4u, lowWords.size()) << "the function-wizard test compares low words";
 }
 
-TEST_F(Windows, DestroyingAWindowTakesItsChildrenAndOwnedWindows)
-{
+TEST_F(Windows, DestroyingAWindowTakesItsChildrenAndOwnedWindows) {
     const HWND unrelated = Create("Unrelated", WS_POPUP, nullptr);
     EXPECT_TRUE(DestroyWindow(wizard));
     EXPECT_FALSE(IsWindow(field));
@@ -89,8 +82,7 @@ TEST_F(Windows, DestroyingAWindowTakesItsChildrenAndOwnedWindows)
     DestroyWindow(unrelated);
 }
 
-TEST_F(Windows, ClassNamesAreCutToTheBuffer)
-{
+TEST_F(Windows, ClassNamesAreCutToTheBuffer) {
     EXPECT_EQ("bosa_sdm_XL9", ClassName(wizard));
     const std::string longName(60, 'c');
     const HWND window = Create(longName.c_str(), WS_POPUP, nullptr);
@@ -99,8 +91,7 @@ TEST_F(Windows, ClassNamesAreCutToTheBuffer)
     DestroyWindow(window);
 }
 
-TEST_F(Windows, RegisteredClassesKeepTheirSpellingAndMayBeNamedByAtom)
-{
+TEST_F(Windows, RegisteredClassesKeepTheirSpellingAndMayBeNamedByAtom) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.lpszClassName = "Bosa_Sdm_XL12";
@@ -120,8 +111,7 @@ TEST_F(Windows, RegisteredClassesKeepTheirSpellingAndMayBeNamedByAtom)
     EXPECT_EQ(nullptr, Create(reinterpret_cast<LPCSTR>(static_cast<UINT_PTR>(atom)), WS_POPUP, nullptr));
 }
 
-TEST_F(Windows, ChildWindowsNeedALiveParent)
-{
+TEST_F(Windows, ChildWindowsNeedALiveParent) {
     SetLastError(0);
     EXPECT_EQ(nullptr, Create("EDIT", WS_CHILD, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE), GetLastError());
@@ -130,8 +120,7 @@ TEST_F(Windows, ChildWindowsNeedALiveParent)
     EXPECT_EQ(nullptr, Create("EDIT", WS_CHILD, gone));
 }
 
-TEST_F(Windows, CreationCanBeRefusedAsWhereNoWindowMayBeMade)
-{
+TEST_F(Windows, CreationCanBeRefusedAsWhereNoWindowMayBeMade) {
     platform::RefuseWindowCreation();
     SetLastError(0);
     const HWND refused = Create("XLMAIN", WS_OVERLAPPEDWINDOW, nullptr);

@@ -7,13 +7,11 @@
 
 namespace {
 
-int Fold(char c)
-{
+int Fold(char c) {
     return std::tolower(static_cast<unsigned char>(c));
 }
 
-int Sign(int difference)
-{
+int Sign(int difference) {
     return difference < 0 ? CSTR_LESS_THAN : difference > 0 ? CSTR_GREATER_THAN : CSTR_EQUAL;
 }
 
@@ -21,8 +19,7 @@ int Sign(int difference)
 
 // Like Windows' linguistic order, letters compare without regard to case first; only when two texts
 // are otherwise equal does case decide, lower case before upper case (unless NORM_IGNORECASE).
-int CompareStringA(LCID, DWORD dwCmpFlags, PCNZCH lpString1, int cchCount1, PCNZCH lpString2, int cchCount2)
-{
+int CompareStringA(LCID, DWORD dwCmpFlags, PCNZCH lpString1, int cchCount1, PCNZCH lpString2, int cchCount2) {
     if (lpString1 == nullptr || lpString2 == nullptr || cchCount1 < -1 || cchCount2 < -1) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -36,17 +33,14 @@ int CompareStringA(LCID, DWORD dwCmpFlags, PCNZCH lpString1, int cchCount1, PCNZ
     const std::size_t common = length1 < length2 ? length1 : length2;
     int caseOrder = 0;
     for (std::size_t i = 0; i < common; ++i) {
-        if (Fold(lpString1[i]) != Fold(lpString2[i]))
-            return Sign(Fold(lpString1[i]) - Fold(lpString2[i]));
+        if (Fold(lpString1[i]) != Fold(lpString2[i])) return Sign(Fold(lpString1[i]) - Fold(lpString2[i]));
         if (caseOrder == 0 && lpString1[i] != lpString2[i])
             caseOrder = std::islower(static_cast<unsigned char>(lpString1[i])) ? -1 : 1;
     }
-    if (length1 != length2)
-        return length1 < length2 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+    if (length1 != length2) return length1 < length2 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
     return (dwCmpFlags & NORM_IGNORECASE) != 0 ? CSTR_EQUAL : Sign(caseOrder);
 }
 
-int lstrlenA(LPCSTR lpString)
-{
+int lstrlenA(LPCSTR lpString) {
     return lpString != nullptr ? static_cast<int>(std::strlen(lpString)) : 0;
 }

@@ -26,7 +26,8 @@ std::string NarrowUnits(const WideString& text) {
 WideString WidenBytes(const std::string& text) {
     WideString out(text.size(), XCHAR{});
     std::transform(text.begin(), text.end(), out.begin(), [](char byte) {
-        return static_cast<XCHAR>(static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<signed char>(byte))));
+        return static_cast<XCHAR>(
+            static_cast<std::uint16_t>(static_cast<std::int16_t>(static_cast<signed char>(byte))));
     });
     return out;
 }
@@ -87,7 +88,9 @@ MatrixCell::MatrixCell(bool value) : MatrixCell() {
     boolean_ = value;
 }
 
-void MatrixCell::Clear() { *this = MatrixCell(); }
+void MatrixCell::Clear() {
+    *this = MatrixCell();
+}
 
 std::string MatrixCell::Text() const {
     if (IsString()) return text_;
@@ -141,11 +144,17 @@ MatrixCell::operator WideString() const {
     return wideText_;
 }
 
-MatrixCell::operator double() const { return Number(); }
+MatrixCell::operator double() const {
+    return Number();
+}
 
-MatrixCell::operator std::int32_t() const { return LowBitsOfTruncation(Number()); }
+MatrixCell::operator std::int32_t() const {
+    return LowBitsOfTruncation(Number());
+}
 
-MatrixCell::operator bool() const { return Boolean(); }
+MatrixCell::operator bool() const {
+    return Boolean();
+}
 
 CellMatrix::CellMatrix() : rows_(0), columns_(0) {}
 
@@ -175,9 +184,13 @@ CellMatrix::CellMatrix(const NumericMatrix& values) : CellMatrix(values.rows(), 
         for (std::uint32_t j = 0; j < columns_; ++j) cells_[i][j] = MatrixCell(values[i][j]);
 }
 
-const MatrixCell& CellMatrix::Cell(std::uint32_t row, std::uint32_t column) const { return cells_.at(row).at(column); }
+const MatrixCell& CellMatrix::Cell(std::uint32_t row, std::uint32_t column) const {
+    return cells_.at(row).at(column);
+}
 
-MatrixCell& CellMatrix::Cell(std::uint32_t row, std::uint32_t column) { return cells_.at(row).at(column); }
+MatrixCell& CellMatrix::Cell(std::uint32_t row, std::uint32_t column) {
+    return cells_.at(row).at(column);
+}
 
 void CellMatrix::AppendBelow(const CellMatrix& other) {
     // A copy first, so that appending a matrix to itself reads rows that are not growing.

@@ -126,7 +126,9 @@ std::string Picture(const CellMatrix& matrix) {
         out += i ? "|" : "";
         for (std::uint32_t j = 0; j < matrix.Columns(); ++j) {
             const MatrixCell& cell = matrix.Cell(i, j);
-            out += cell.IsEmpty() ? "." : cell.IsNumber() ? std::to_string(static_cast<int>(cell.Number())) : cell.Text();
+            out += cell.IsEmpty()    ? "."
+                   : cell.IsNumber() ? std::to_string(static_cast<int>(cell.Number()))
+                                     : cell.Text();
         }
     }
     return out;

@@ -47,7 +47,9 @@ void NumericMatrix::swapWith(NumericMatrix& other) noexcept {
     std::swap(storage_, other.storage_);
 }
 
-NumericMatrix::~NumericMatrix() { release(); }
+NumericMatrix::~NumericMatrix() {
+    release();
+}
 
 void NumericMatrix::allocate() {
     const std::uint64_t elements = std::uint64_t(rows_) * columns_;
@@ -59,7 +61,8 @@ void NumericMatrix::allocate() {
     if (elements > limit / sizeof(double) || rows_ > (limit - elements * sizeof(double)) / sizeof(double*))
         throw std::bad_alloc();
     const std::size_t elementBytes = std::size_t(elements) * sizeof(double);
-    unsigned char* block = static_cast<unsigned char*>(::operator new(elementBytes + std::size_t(rows_) * sizeof(double*)));
+    unsigned char* block =
+        static_cast<unsigned char*>(::operator new(elementBytes + std::size_t(rows_) * sizeof(double*)));
     storage_ = reinterpret_cast<double*>(block);
     std::uninitialized_fill_n(storage_, std::size_t(elements), 0.0);
     rowTable_ = reinterpret_cast<double**>(block + elementBytes);

@@ -9,8 +9,7 @@ namespace zep {
 
 FunctionRegistrar::FunctionRegistrar(const char* exportedName, const char* worksheetName, const char* help,
                                      const char* category, const ArgumentSpec* arguments, int argumentCount,
-                                     bool isVolatile, bool threadSafe, const char* returnTypeCode)
-{
+                                     bool isVolatile, bool threadSafe, const char* returnTypeCode) {
     RegistrationRecord record;
     record.exportedName = exportedName;
     record.worksheetName = worksheetName;
@@ -28,8 +27,7 @@ FunctionRegistrar::FunctionRegistrar(const char* exportedName, const char* works
     PendingRegistrations().push_back(record);
 }
 
-std::vector<RegistrationRecord>& PendingRegistrations()
-{
+std::vector<RegistrationRecord>& PendingRegistrations() {
     static std::vector<RegistrationRecord> pending;
     // Whatever order an add-in's units define their functions in, the debugger stream is built at
     // load right after the list, and so goes before it at unload. The reference also links the
@@ -39,8 +37,7 @@ std::vector<RegistrationRecord>& PendingRegistrations()
     return pending;
 }
 
-void RegisterAll()
-{
+void RegisterAll() {
     for (const RegistrationRecord& record : PendingRegistrations()) {
         const std::string returnTypeCode =
             record.returnTypeCode.empty() ? XlfExcel::Current().OperTypeCode() : record.returnTypeCode;

@@ -44,17 +44,21 @@ struct NamedType {
 };
 
 constexpr NamedType kTypeNames[] = {
-    {xltypeNum, "xltypeNum"},   {xltypeStr, "xltypeStr"},         {xltypeBool, "xltypeBool"},
-    {xltypeRef, "xltypeRef"},   {xltypeErr, "xltypeErr"},         {xltypeMulti, "xltypeMulti"},
-    {xltypeMissing, "xltypeMissing"}, {xltypeNil, "xltypeNil"},   {xltypeSRef, "xltypeSRef"},
+    {xltypeNum, "xltypeNum"},         {xltypeStr, "xltypeStr"}, {xltypeBool, "xltypeBool"},
+    {xltypeRef, "xltypeRef"},         {xltypeErr, "xltypeErr"}, {xltypeMulti, "xltypeMulti"},
+    {xltypeMissing, "xltypeMissing"}, {xltypeNil, "xltypeNil"}, {xltypeSRef, "xltypeSRef"},
     {xltypeInt, "xltypeInt"},
 };
 
 }  // namespace
 
-int CheckReturnCode(int code) { return Check(code, nullptr); }
+int CheckReturnCode(int code) {
+    return Check(code, nullptr);
+}
 
-int CheckReturnCode(int code, const std::string& text) { return Check(code, &text); }
+int CheckReturnCode(int code, const std::string& text) {
+    return Check(code, &text);
+}
 
 const char* TypeName(std::uint32_t typeWord) {
     for (const NamedType& entry : kTypeNames)

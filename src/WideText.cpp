@@ -15,8 +15,12 @@ constexpr char32_t kSurrogateEnd = 0xE000;
 constexpr char32_t kFirstSupplementary = 0x10000;
 constexpr char32_t kLastCodePoint = 0x10FFFF;
 
-bool IsHighSurrogate(char32_t unit) { return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst; }
-bool IsLowSurrogate(char32_t unit) { return unit >= kLowSurrogateFirst && unit < kSurrogateEnd; }
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= kHighSurrogateFirst && unit < kLowSurrogateFirst;
+}
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= kLowSurrogateFirst && unit < kSurrogateEnd;
+}
 
 // A code point as 16-bit units; one a 16-bit unit cannot stand for becomes '?'.
 void AppendUtf16(WideString& out, char32_t point) {
@@ -70,10 +74,10 @@ std::string NarrowText(const XCHAR* units, std::size_t count) {
             ++at;
         }
         // A lone surrogate, or a code point this platform's wchar_t cannot hold, has no byte form.
-        bool representable = !(point >= kHighSurrogateFirst && point < kSurrogateEnd) &&
-                             point <= static_cast<char32_t>(WCHAR_MAX);
-        std::size_t made = representable ? std::wcrtomb(bytes, static_cast<wchar_t>(point), &state)
-                                         : static_cast<std::size_t>(-1);
+        bool representable =
+            !(point >= kHighSurrogateFirst && point < kSurrogateEnd) && point <= static_cast<char32_t>(WCHAR_MAX);
+        std::size_t made =
+            representable ? std::wcrtomb(bytes, static_cast<wchar_t>(point), &state) : static_cast<std::size_t>(-1);
         if (made == static_cast<std::size_t>(-1)) {
             out.push_back('?');
             state = std::mbstate_t{};

@@ -29,8 +29,12 @@ WideString Units(std::initializer_list<unsigned> units) {
     return out;
 }
 
-WideString Widen(const std::string& text) { return WidenText(text.data(), text.size()); }
-std::string Narrow(const WideString& text) { return NarrowText(text.data(), text.size()); }
+WideString Widen(const std::string& text) {
+    return WidenText(text.data(), text.size());
+}
+std::string Narrow(const WideString& text) {
+    return NarrowText(text.data(), text.size());
+}
 
 TEST(WideText, AsciiRoundTripKeepsEmbeddedNuls) {
     ScopedCharacterLocale locale("C");
@@ -74,7 +78,9 @@ TEST(WideText, Utf8LocaleCountsUnitsNotBytes) {
 TEST(WideText, Utf8LocaleMarksBrokenSequencesAndGoesOn) {
     ScopedCharacterLocale locale("C.UTF-8");
     if (!locale.active()) GTEST_SKIP() << "no UTF-8 locale here";
-    EXPECT_EQ(Widen("a\xFF" "b"), Units({'a', '?', 'b'}));
+    EXPECT_EQ(Widen("a\xFF"
+                    "b"),
+              Units({'a', '?', 'b'}));
     EXPECT_EQ(Widen("a\xE2\x82"), Units({'a', '?'}));  // cut off at the end
     EXPECT_EQ(Widen("\x80\x80z"), Units({'?', '?', 'z'}));
     EXPECT_EQ(Narrow(Units({0xDE00, 0xD83D, 'z'})), "??z");  // surrogates in the wrong order

@@ -50,13 +50,12 @@ void ErrorBox(const char* text, const char* caption) {
     // Read first: any call below may change the thread's last error.
     DWORD code = GetLastError();
     LPSTR systemText = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<LPSTR>(&systemText), 0, nullptr);
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&systemText), 0, nullptr);
     char message[256];
-    std::snprintf(message, sizeof message, "%s due to error %d :\n%s", text ? text : "",
-                  static_cast<int>(code), length && systemText ? systemText : "");
+    std::snprintf(message, sizeof message, "%s due to error %d :\n%s", text ? text : "", static_cast<int>(code),
+                  length && systemText ? systemText : "");
     MessageBoxA(nullptr, message, "XLL Error", MB_ICONINFORMATION);
     if (systemText) LocalFree(systemText);
 }

@@ -104,16 +104,16 @@ TEST_F(AttachedDebugger, RedirectedStandardErrorSendsOneMessagePerDiagnosticLine
     {
         StreamRedirection redirection(std::cerr, buffer);
         DiagnosticLine(sites::xlOpenCloseCerrRedirected) << "std::cerr redirected to MSVC debugger" << std::endl;
-        DiagnosticLine(sites::xlfAbstractCmdDescRegisterFailed)
-            << "Error " << 32 << " while registering " << "mtrx_Invert" << std::endl;
+        DiagnosticLine(sites::xlfAbstractCmdDescRegisterFailed) << "Error " << 32 << " while registering "
+                                                                << "mtrx_Invert" << std::endl;
         std::cerr << "unfinished";
     }
     EXPECT_EQ(std::cerr.rdbuf(), own);
     EXPECT_TRUE(std::cerr.flags() & std::ios_base::unitbuf);
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "..\\..\\src\\XlOpenClose(56): std::cerr redirected to MSVC debugger\n",
-                            "..\\..\\src\\XlfAbstractCmdDesc(62): Error 32 while registering mtrx_Invert\n",
-                            "unfinished"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"..\\..\\src\\XlOpenClose(56): std::cerr redirected to MSVC debugger\n",
+                                        "..\\..\\src\\XlfAbstractCmdDesc(62): Error 32 while registering mtrx_Invert\n",
+                                        "unfinished"}));
 }
 
 struct ShownBox {
@@ -135,10 +135,9 @@ protected:
     // The system's own text for a code, as ErrorBox should quote it.
     static std::string SystemText(DWORD code) {
         LPSTR text = nullptr;
-        DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                          FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                      reinterpret_cast<LPSTR>(&text), 0, nullptr);
+        DWORD length = FormatMessageA(
+            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+            MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
         std::string result = length ? std::string(text, length) : std::string();
         if (text) LocalFree(text);
         return result;

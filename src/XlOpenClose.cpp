@@ -21,19 +21,16 @@ struct DebuggerStream {
     std::optional<StreamRedirection> redirection;  // in force between open and close
 };
 
-DebuggerStream& TheDebuggerStream()
-{
+DebuggerStream& TheDebuggerStream() {
     static DebuggerStream stream;
     return stream;
 }
 
-void RedirectCerrToDebugger()
-{
+void RedirectCerrToDebugger() {
     // A second open keeps the first redirection, so close gives back the buffer std::cerr had
     // before the add-in, never the add-in's own.
     DebuggerStream& stream = TheDebuggerStream();
-    if (!stream.redirection)
-        stream.redirection.emplace(std::cerr, stream.buffer);
+    if (!stream.redirection) stream.redirection.emplace(std::cerr, stream.buffer);
 }
 
 constexpr DWORD modulePathLength = MAX_PATH;
@@ -43,11 +40,9 @@ constexpr DWORD firstPathRead = 4096;
 const char moduleMarker = 0;
 
 // The file name of the module holding this code; nothing when its module cannot be found.
-std::optional<std::string> ModulePath()
-{
+std::optional<std::string> ModulePath() {
     MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQuery(&moduleMarker, &region, sizeof region) == 0)
-        return std::nullopt;
+    if (VirtualQuery(&moduleMarker, &region, sizeof region) == 0) return std::nullopt;
     std::vector<char> path(modulePathLength + 1, '\0');
     GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path.data(), modulePathLength);
     return std::string(path.data());
@@ -55,28 +50,24 @@ std::optional<std::string> ModulePath()
 
 // The value of "Path"; a missing variable is an empty one. False when a long value that the
 // first read could not hold cannot be read either.
-bool ReadPathVariable(std::string& value)
-{
+bool ReadPathVariable(std::string& value) {
     std::vector<char> buffer(firstPathRead, '\0');
     DWORD length = GetEnvironmentVariableA("Path", buffer.data(), firstPathRead);
     if (length > firstPathRead) {
         // The reported size counts the terminator.
         buffer.assign(length, '\0');
         length = GetEnvironmentVariableA("Path", buffer.data(), length);
-        if (length == 0)
-            return false;
+        if (length == 0) return false;
     }
     value.assign(buffer.data(), length);
     return true;
 }
 
 // Libraries placed beside the add-in are then found by Windows' search.
-bool AppendModuleFolderToPath(const std::string& modulePath)
-{
+bool AppendModuleFolderToPath(const std::string& modulePath) {
     std::string path;
     if (!ReadPathVariable(path)) {
-        DiagnosticLine(sites::xlOpenCloseNoPathVariable) << " Could not get PATH Environment Variable"
-                                                         << std::endl;
+        DiagnosticLine(sites::xlOpenCloseNoPathVariable) << " Could not get PATH Environment Variable" << std::endl;
         return false;
     }
     const std::string folder = modulePath.substr(0, modulePath.rfind('\\'));
@@ -91,8 +82,7 @@ bool AppendModuleFolderToPath(const std::string& modulePath)
 
 }  // namespace
 
-Win32StreamBuf& DebuggerStreamBuffer()
-{
+Win32StreamBuf& DebuggerStreamBuffer() {
     return TheDebuggerStream().buffer;
 }
 
@@ -101,12 +91,10 @@ Win32StreamBuf& DebuggerStreamBuffer()
 using zep::DiagnosticLine;
 using zep::XlfExcel;
 
-int XLCALL_STDCALL xlAutoOpen()
-{
+int XLCALL_STDCALL xlAutoOpen() {
     try {
         zep::RedirectCerrToDebugger();
-        DiagnosticLine(zep::sites::xlOpenCloseCerrRedirected) << "std::cerr redirected to MSVC debugger"
-                                                              << std::endl;
+        DiagnosticLine(zep::sites::xlOpenCloseCerrRedirected) << "std::cerr redirected to MSVC debugger" << std::endl;
         bool pathSet = false;
         const std::optional<std::string> modulePath = zep::ModulePath();
         if (!modulePath) {
@@ -127,8 +115,7 @@ int XLCALL_STDCALL xlAutoOpen()
     }
 }
 
-int XLCALL_STDCALL xlAutoClose()
-{
+int XLCALL_STDCALL xlAutoClose() {
     DiagnosticLine(zep::sites::xlOpenCloseReleasing) << "Releasing ressources" << std::endl;
     // Never creates a connection just to delete it: without one there is nothing to release,
     // and creating one could fail here, where nothing may be thrown into Excel.

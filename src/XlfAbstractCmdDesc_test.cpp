@@ -23,8 +23,7 @@ using xlhost::Registration;
 
 class Registering : public testing::TestWithParam<const char*> {
 protected:
-    void TearDown() override
-    {
+    void TearDown() override {
         PendingRegistrations().clear();
         XlfExcel::DeleteCurrent();
         EXPECT_TRUE(host_.faults().empty()) << host_.faults();
@@ -40,8 +39,7 @@ protected:
     StreamRedirection cerrCapture_{std::cerr, diagnostics_};
 };
 
-TEST_P(Registering, RegistrarsQueueRecordsThatRegisterAllSubmitsInOrder)
-{
+TEST_P(Registering, RegistrarsQueueRecordsThatRegisterAllSubmitsInOrder) {
     const ArgumentSpec arguments[] = {
         {"mtrx", " Matrix to be inverted ", "XLF_OPER"},
         {"mtrx", " input Matrix ", "XLF_OPER"},
@@ -78,8 +76,7 @@ TEST_P(Registering, RegistrarsQueueRecordsThatRegisterAllSubmitsInOrder)
     }
 }
 
-TEST_P(Registering, VolatileAddsABangAndThreadSafetyADollarOnlyUnderExcel12)
-{
+TEST_P(Registering, VolatileAddsABangAndThreadSafetyADollarOnlyUnderExcel12) {
     XlfFuncDesc function("xlF", "F", " help ", "Cat", 1, true, "B");
     function.SetArguments({XlfArgDesc("x", " a number ", "B"), XlfArgDesc("r", " a record ", "XLF_XLOPER")});
     EXPECT_EQ(Excel12() ? "BBU!$" : "BBR!", function.TypeText());
@@ -88,8 +85,7 @@ TEST_P(Registering, VolatileAddsABangAndThreadSafetyADollarOnlyUnderExcel12)
     EXPECT_EQ(Excel12() ? "C%" : "C", wide.TypeText()) << "the return code is taken as given";
 }
 
-TEST_P(Registering, AFunctionWithoutArgumentsIsRegisteredWithTenValues)
-{
+TEST_P(Registering, AFunctionWithoutArgumentsIsRegisteredWithTenValues) {
     XlfFuncDesc function("xlF", "F", " help ", "Cat", 0, false, "B");
     double id = 0;
     EXPECT_EQ(xlretSuccess, function.SubmitRegistration(ExcelStandIn::defaultAddInPath, 1, &id));
@@ -100,8 +96,7 @@ TEST_P(Registering, AFunctionWithoutArgumentsIsRegisteredWithTenValues)
     EXPECT_EQ(std::optional<double>(1.0), Registrations()[0].macroType());
 }
 
-TEST_P(Registering, UnregisteringLearnsTheIdByAHiddenRegistrationAndRetiresIt)
-{
+TEST_P(Registering, UnregisteringLearnsTheIdByAHiddenRegistrationAndRetiresIt) {
     XlfFuncDesc function("xlF", "F", " help ", "Cat", 0, false, "B");
     function.RegisterInHost();
     function.UnregisterFromHost();
@@ -112,8 +107,7 @@ TEST_P(Registering, UnregisteringLearnsTheIdByAHiddenRegistrationAndRetiresIt)
     EXPECT_EQ("", Diagnostics());
 }
 
-TEST_P(Registering, WithoutALibraryNameNothingIsRegistered)
-{
+TEST_P(Registering, WithoutALibraryNameNothingIsRegistered) {
     host_.setAddInPath("");
     XlfFuncDesc function("xlF", "F", " help ", "Cat", 0, false, "");
     try {
@@ -135,8 +129,7 @@ protected:
     StreamRedirection cerrCapture_{std::cerr, diagnostics_};
 };
 
-TEST_F(ArgumentDescriptions, NamesLongerThanEighteenCharactersAreReportedOnce)
-{
+TEST_F(ArgumentDescriptions, NamesLongerThanEighteenCharactersAreReportedOnce) {
     const XlfArgDesc fits(std::string(18, 'a'), " ok ", "B");
     EXPECT_EQ("", diagnostics_.str());
     const XlfArgDesc tooLong(std::string(19, 'b'), " long ", "B");
@@ -146,8 +139,7 @@ TEST_F(ArgumentDescriptions, NamesLongerThanEighteenCharactersAreReportedOnce)
               diagnostics_.str());
 }
 
-TEST_F(ArgumentDescriptions, CommentsEndWithFullStopAndBlank)
-{
+TEST_F(ArgumentDescriptions, CommentsEndWithFullStopAndBlank) {
     EXPECT_EQ(" Matrix to be inverted . ", XlfArgDesc("m", " Matrix to be inverted ", "B").Comment());
     EXPECT_EQ(" done. ", XlfArgDesc("m", " done. ", "B").Comment());
     EXPECT_EQ(". ", XlfArgDesc("m", "", "B").Comment());
@@ -155,8 +147,7 @@ TEST_F(ArgumentDescriptions, CommentsEndWithFullStopAndBlank)
 }
 
 // Excel before 12 takes at most 30 values per call: 21 arguments make 31.
-TEST(RegistrationRefused, ARefusedCallIsReportedAndDoesNotThrow)
-{
+TEST(RegistrationRefused, ARefusedCallIsReportedAndDoesNotThrow) {
     ExcelStandIn host("11.0");
     std::stringbuf diagnostics;
     {

@@ -114,13 +114,11 @@ private:
 };
 
 template <typename... Records>
-int XlfExcel::CallHost(int xlfn, void* result, Records*... args)
-{
+int XlfExcel::CallHost(int xlfn, void* result, Records*... args) {
     // Records of the other layout would be read past their end by Excel.
     constexpr bool anyExcel4 = (std::is_same<Records, XLOPER>::value || ...);
     constexpr bool anyExcel12 = (std::is_same<Records, XLOPER12>::value || ...);
-    if (IsExcel12() ? anyExcel4 : anyExcel12)
-        return xlretInvXloper;
+    if (IsExcel12() ? anyExcel4 : anyExcel12) return xlretInvXloper;
     void* const argv[] = {static_cast<void*>(args)..., nullptr};  // never empty, even without arguments
     return CallHostv(xlfn, result, static_cast<int>(sizeof...(Records)), argv);
 }

@@ -20,14 +20,12 @@ using xlhost::ExcelStandIn;
 class ConnectionToExcel : public testing::Test {
 protected:
     // A fresh stand-in Excel of that version, and a connection that loads against it.
-    XlfExcel& Connect(const std::string& version)
-    {
+    XlfExcel& Connect(const std::string& version) {
         host = std::make_unique<ExcelStandIn>(version);
         return XlfExcel::Current();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         XlfExcel::DeleteCurrent();
         if (host) {
             host->checkForLeaks();
@@ -40,15 +38,13 @@ protected:
 
 // Gives a marked result back to Excel as a value handle does: clear the mark, then xlFree.
 template <typename Record>
-void FreeThroughExcel(XlfExcel& connection, Record& record)
-{
+void FreeThroughExcel(XlfExcel& connection, Record& record) {
     record.xltype = static_cast<decltype(record.xltype)>(record.xltype & ~xlbitHostOwned);
     EXPECT_EQ(xlretSuccess, connection.CallHost(xlFree, nullptr, &record));
 }
 
 template <typename Record>
-Record Integer(std::int16_t value)
-{
+Record Integer(std::int16_t value) {
     Record record{};
     record.xltype = xltypeInt;
     record.val.w = value;
@@ -63,15 +59,13 @@ struct VersionCase {
     const char* wideStringCode;
 };
 
-void PrintTo(const VersionCase& versionCase, std::ostream* out)
-{
+void PrintTo(const VersionCase& versionCase, std::ostream* out) {
     *out << '"' << versionCase.versionText << '"';
 }
 
 class VersionDetection : public ConnectionToExcel, public testing::WithParamInterface<VersionCase> {};
 
-TEST_P(VersionDetection, ExactlyTwelveSelectsTheExcel12Interface)
-{
+TEST_P(VersionDetection, ExactlyTwelveSelectsTheExcel12Interface) {
     const VersionCase& expected = GetParam();
     XlfExcel& connection = Connect(expected.versionText);
     EXPECT_EQ(expected.excel12, connection.IsExcel12());
@@ -101,8 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, VersionDetection,
                              return name.substr(0, name.find('.'));
                          });
 
-TEST_F(ConnectionToExcel, ASecondCurrentDoesNotLoadAgain)
-{
+TEST_F(ConnectionToExcel, ASecondCurrentDoesNotLoadAgain) {
     XlfExcel& connection = Connect("12.0");
     host->clearCalls();
     EXPECT_EQ(&connection, &XlfExcel::Current());
@@ -128,8 +121,7 @@ class ResultMarking : public ConnectionToExcel {};
 using RecordLayouts = testing::Types<XLOPER, XLOPER12>;
 TYPED_TEST_SUITE(ResultMarking, RecordLayouts);
 
-TYPED_TEST(ResultMarking, OnlyResultsHoldingExcelMemoryAreMarked)
-{
+TYPED_TEST(ResultMarking, OnlyResultsHoldingExcelMemoryAreMarked) {
     XlfExcel& connection = this->Connect(LayoutHost<TypeParam>::version);
     TypeParam two = Integer<TypeParam>(2);
     TypeParam text{};
@@ -150,8 +142,7 @@ TYPED_TEST(ResultMarking, OnlyResultsHoldingExcelMemoryAreMarked)
     EXPECT_EQ(xltypeInt, window.xltype);
 }
 
-TEST_F(ConnectionToExcel, FailedCallLeavesTheResultUnmarked)
-{
+TEST_F(ConnectionToExcel, FailedCallLeavesTheResultUnmarked) {
     XlfExcel& connection = Connect("11.0");
     char notANumber[] = "\3abc";
     XLOPER source{};
@@ -165,8 +156,7 @@ TEST_F(ConnectionToExcel, FailedCallLeavesTheResultUnmarked)
     EXPECT_EQ(xltypeStr, result.xltype);
 }
 
-TEST_F(ConnectionToExcel, CallHostRefusesExcel4RecordsUnderExcel12)
-{
+TEST_F(ConnectionToExcel, CallHostRefusesExcel4RecordsUnderExcel12) {
     XlfExcel& connection = Connect("12.0");
     XLOPER12 number{};
     XLOPER excel4Record{};
@@ -178,8 +168,7 @@ TEST_F(ConnectionToExcel, CallHostRefusesExcel4RecordsUnderExcel12)
 
 // A process may meet several Excels in turn: the values built on each connection are records of
 // the layout its Excel reads.
-TEST_F(ConnectionToExcel, EveryConnectionBuildsValuesInItsExcelsLayout)
-{
+TEST_F(ConnectionToExcel, EveryConnectionBuildsValuesInItsExcelsLayout) {
     for (const char* version : {"12.0", "16.0", "12.0"}) {
         SCOPED_TRACE(version);
         XlfExcel::DeleteCurrent();
@@ -196,8 +185,7 @@ TEST_F(ConnectionToExcel, EveryConnectionBuildsValuesInItsExcelsLayout)
     }
 }
 
-TEST_F(ConnectionToExcel, WizardIsAnOpenBosaSdmWindowOwnedByThisExcel)
-{
+TEST_F(ConnectionToExcel, WizardIsAnOpenBosaSdmWindowOwnedByThisExcel) {
     XlfExcel& connection = Connect("12.0");
     EXPECT_FALSE(connection.InFunctionWizard());
 

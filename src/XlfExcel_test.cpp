@@ -23,8 +23,7 @@ namespace {
 
 class ConnectionWithoutExcel : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
 #ifdef _WIN32
         // Windows would also look in the working directory, which may be the one beside XLCALL32.
         SetDllDirectoryA("");
@@ -36,16 +35,21 @@ protected:
             EXPECT_STREQ("Could not load library XLCALL32.DLL", failure.what());
         }
     }
-    void TearDown() override { XlfExcel::DeleteCurrent(); }
+    void TearDown() override {
+        XlfExcel::DeleteCurrent();
+    }
 
     // The connection stays current after the failed load.
-    static XlfExcel& Connection() { return XlfExcel::Current(); }
+    static XlfExcel& Connection() {
+        return XlfExcel::Current();
+    }
 
-    static std::uintptr_t Address(const void* pointer) { return reinterpret_cast<std::uintptr_t>(pointer); }
+    static std::uintptr_t Address(const void* pointer) {
+        return reinterpret_cast<std::uintptr_t>(pointer);
+    }
 };
 
-TEST_F(ConnectionWithoutExcel, FailedLoadRefusesEveryCallIntoExcel)
-{
+TEST_F(ConnectionWithoutExcel, FailedLoadRefusesEveryCallIntoExcel) {
     XlfExcel& connection = Connection();
     EXPECT_EQ(&connection, &XlfExcel::Current()) << "a second Current() must not build or load again";
     EXPECT_FALSE(connection.IsExcel12());
@@ -74,15 +78,13 @@ TEST_F(ConnectionWithoutExcel, FailedLoadRefusesEveryCallIntoExcel)
     EXPECT_FALSE(connection.InFunctionWizard());
 }
 
-TEST_F(ConnectionWithoutExcel, DeleteCurrentNeverCreatesAConnection)
-{
+TEST_F(ConnectionWithoutExcel, DeleteCurrentNeverCreatesAConnection) {
     XlfExcel::DeleteCurrent();
     XlfExcel::DeleteCurrent();
     EXPECT_THROW(XlfExcel::Current(), std::runtime_error) << "a new connection loads afresh";
 }
 
-TEST_F(ConnectionWithoutExcel, CallHostRefusesRecordsOfTheOtherLayout)
-{
+TEST_F(ConnectionWithoutExcel, CallHostRefusesRecordsOfTheOtherLayout) {
     XLOPER12 argument12{};
     argument12.xltype = xltypeNum;
     EXPECT_EQ(xlretInvXloper, Connection().CallHost(xlFree, nullptr, &argument12));
@@ -90,8 +92,7 @@ TEST_F(ConnectionWithoutExcel, CallHostRefusesRecordsOfTheOtherLayout)
     EXPECT_EQ(xlretInvCount, Connection().CallHostv(xlFree, nullptr, 1, nullptr));
 }
 
-TEST_F(ConnectionWithoutExcel, SmallRequestsFollowEachOtherInTheFirstBlock)
-{
+TEST_F(ConnectionWithoutExcel, SmallRequestsFollowEachOtherInTheFirstBlock) {
     XlfExcel& connection = Connection();
     EXPECT_TRUE(connection.TempBlocks().empty());
     void* first = connection.TempAlloc(100);
@@ -103,8 +104,7 @@ TEST_F(ConnectionWithoutExcel, SmallRequestsFollowEachOtherInTheFirstBlock)
     EXPECT_EQ(Address(first) + 104, Address(second)) << "each allocation starts 8-byte aligned";
 }
 
-TEST_F(ConnectionWithoutExcel, RequestEndingExactlyAtTheBlockEndTakesANewBlock)
-{
+TEST_F(ConnectionWithoutExcel, RequestEndingExactlyAtTheBlockEndTakesANewBlock) {
     XlfExcel& connection = Connection();
     void* whole = connection.TempAlloc(8192);
     auto blocks = connection.TempBlocks();
@@ -124,8 +124,7 @@ TEST_F(ConnectionWithoutExcel, RequestEndingExactlyAtTheBlockEndTakesANewBlock)
     EXPECT_EQ(18432u, connection.TempBlocks()[0].size);
 }
 
-TEST_F(ConnectionWithoutExcel, GrowthFollowsTheFrontBlockNotTheRequest)
-{
+TEST_F(ConnectionWithoutExcel, GrowthFollowsTheFrontBlockNotTheRequest) {
     XlfExcel& connection = Connection();
     void* large = connection.TempAlloc(20000);
     const auto blocks = connection.TempBlocks();
@@ -139,8 +138,7 @@ TEST_F(ConnectionWithoutExcel, GrowthFollowsTheFrontBlockNotTheRequest)
     std::fill_n(static_cast<unsigned char*>(large), 20000, 0xA5);
 }
 
-TEST_F(ConnectionWithoutExcel, ReleaseKeepsTheNewestBlockOrNone)
-{
+TEST_F(ConnectionWithoutExcel, ReleaseKeepsTheNewestBlockOrNone) {
     XlfExcel& connection = Connection();
     connection.TempAlloc(100);
     connection.TempAlloc(20000);
@@ -158,8 +156,7 @@ TEST_F(ConnectionWithoutExcel, ReleaseKeepsTheNewestBlockOrNone)
     EXPECT_EQ(8192u, connection.TempBlocks()[0].size) << "after a full release blocks start small again";
 }
 
-TEST_F(ConnectionWithoutExcel, RequestNoBlockCouldHoldThrowsAndChangesNothing)
-{
+TEST_F(ConnectionWithoutExcel, RequestNoBlockCouldHoldThrowsAndChangesNothing) {
     XlfExcel& connection = Connection();
     void* before = connection.TempAlloc(100);
     EXPECT_THROW(connection.TempAlloc(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
@@ -171,8 +168,7 @@ TEST_F(ConnectionWithoutExcel, RequestNoBlockCouldHoldThrowsAndChangesNothing)
 
 // Within a hold, allocations and releases take the lock without the kernel; each outermost take
 // goes to the kernel.
-TEST_F(ConnectionWithoutExcel, NestedTakesOfTheLockCostNoKernelCall)
-{
+TEST_F(ConnectionWithoutExcel, NestedTakesOfTheLockCostNoKernelCall) {
     XlfExcel& connection = Connection();
     const std::uint64_t before = connection.LockAcquisitions();
     {
@@ -191,8 +187,7 @@ TEST_F(ConnectionWithoutExcel, NestedTakesOfTheLockCostNoKernelCall)
 #ifndef _WIN32
 // Whether another process can take "zep_mutex" within the time. Test programs running beside
 // this one take it too, briefly, and one of their children may have died holding it.
-bool AnotherProcessCanTakeTheLock(DWORD milliseconds)
-{
+bool AnotherProcessCanTakeTheLock(DWORD milliseconds) {
     const pid_t child = fork();
     if (child == 0) {
         const HANDLE mutex = CreateMutexA(nullptr, FALSE, "zep_mutex");
@@ -204,8 +199,7 @@ bool AnotherProcessCanTakeTheLock(DWORD milliseconds)
 }
 
 // The hold keeps other processes out for its whole life, not only during each allocation.
-TEST_F(ConnectionWithoutExcel, AHoldKeepsTheLockFromOtherProcessesUntilItEnds)
-{
+TEST_F(ConnectionWithoutExcel, AHoldKeepsTheLockFromOtherProcessesUntilItEnds) {
     XlfExcel& connection = Connection();
     {
         const XlfExcel::TempLockHold hold(connection);
@@ -216,8 +210,7 @@ TEST_F(ConnectionWithoutExcel, AHoldKeepsTheLockFromOtherProcessesUntilItEnds)
 }
 
 // A process that dies holding "zep_mutex" leaves it abandoned; the next allocation takes it over.
-TEST_F(ConnectionWithoutExcel, AllocationTakesOverALockItsHolderDiedWith)
-{
+TEST_F(ConnectionWithoutExcel, AllocationTakesOverALockItsHolderDiedWith) {
     const pid_t child = fork();
     ASSERT_NE(-1, child);
     if (child == 0) {

@@ -9,7 +9,9 @@ XlfException::XlfException(std::string text) : text_(std::move(text)) {}
 // Destructors are defined here so that each class has its virtual table in this one unit.
 XlfException::~XlfException() = default;
 
-const char* XlfException::what() const noexcept { return text_.c_str(); }
+const char* XlfException::what() const noexcept {
+    return text_.c_str();
+}
 
 XlfExceptionUncalculated::XlfExceptionUncalculated() : XlfException("") {}
 XlfExceptionUncalculated::~XlfExceptionUncalculated() = default;

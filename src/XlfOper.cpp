@@ -188,8 +188,8 @@ std::int32_t OnePast(std::int32_t last) {
 
 XlfRangeRef::XlfRangeRef() : firstRow_(0), endRow_(0), firstColumn_(0), endColumn_(0), sheetId_(0) {}
 
-XlfRangeRef::XlfRangeRef(std::int32_t firstRow, std::int32_t firstColumn, std::int32_t lastRow,
-                         std::int32_t lastColumn, std::int32_t sheetId)
+XlfRangeRef::XlfRangeRef(std::int32_t firstRow, std::int32_t firstColumn, std::int32_t lastRow, std::int32_t lastColumn,
+                         std::int32_t sheetId)
     : firstRow_(firstRow),
       endRow_(OnePast(lastRow)),
       firstColumn_(firstColumn),

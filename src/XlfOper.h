@@ -21,9 +21,9 @@ namespace zep {
 // are those of ValueReads.
 class XlfOper : public ValueReads<XlfOper> {
 public:
-    XlfOper();                        // a fresh xltypeNil record
-    explicit XlfOper(void* record);   // wraps a record of the active layout; nothing is copied
-    XlfOper(const XlfOper& other);    // shares the record
+    XlfOper();                       // a fresh xltypeNil record
+    explicit XlfOper(void* record);  // wraps a record of the active layout; nothing is copied
+    XlfOper(const XlfOper& other);   // shares the record
     // Releases this handle's record first, as destruction would, then shares the other's.
     XlfOper& operator=(const XlfOper& other);
     ~XlfOper();

@@ -64,7 +64,7 @@ public:
     XlfOper4& SetError(std::uint16_t code);
     // At most 254 bytes (longer texts are cut with a warning); the count includes a closing NUL.
     XlfOper4& SetString(const char* text);
-    XlfOper4& SetRangeRef(const XlfRangeRef& range);  // std::out_of_range beyond the sheet
+    XlfOper4& SetRangeRef(const XlfRangeRef& range);                // std::out_of_range beyond the sheet
     XlfOper4& SetMulti(std::uint16_t rows, std::uint16_t columns);  // elements xltypeNil
     // Copies a number, text, boolean, error or integer into one element; XlfException else.
     XlfOper4& SetElement(std::uint16_t row, std::uint16_t column, const XlfOper4& value);

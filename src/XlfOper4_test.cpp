@@ -4,8 +4,8 @@
 
 #include "ExcelStandIn.h"
 #include "Win32StreamBuf.h"
-#include "XlfException.h"
 #include "XlfExcel.h"
+#include "XlfException.h"
 
 #include <gtest/gtest.h>
 
@@ -23,18 +23,15 @@ using xlhost::Value;
 
 class Excel4Values : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         XlfExcel::Current();
         host_.clearCalls();  // the connection's own version test
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         XlfExcel::DeleteCurrent();
         EXPECT_EQ(0u, host_.checkForLeaks());
         EXPECT_TRUE(host_.faults().empty()) << host_.faults();
-        for (const xlhost::CallRecord& call : host_.calls())
-            EXPECT_NE(xlhost::Entry::MdCallBack12, call.entry) << call;
+        for (const xlhost::CallRecord& call : host_.calls()) EXPECT_NE(xlhost::Entry::MdCallBack12, call.entry) << call;
     }
 
     std::size_t CallsTo(int function) const { return host_.callsTo(function).size(); }
@@ -44,8 +41,7 @@ protected:
     StreamRedirection cerrCapture_{std::cerr, diagnostics_};
 };
 
-TEST_F(Excel4Values, LongTextsAreCutTo254BytesAndCountAClosingNul)
-{
+TEST_F(Excel4Values, LongTextsAreCutTo254BytesAndCountAClosingNul) {
     const XlfOper4 text(std::string(300, 'x'));
     const unsigned char* body = reinterpret_cast<const unsigned char*>(text.Pointer()->val.str);
     EXPECT_EQ(xltypeStr, text.Type());
@@ -62,8 +58,7 @@ TEST_F(Excel4Values, LongTextsAreCutTo254BytesAndCountAClosingNul)
     EXPECT_EQ(0, copy[1]) << "the counted NUL comes back as a text byte";
 }
 
-TEST_F(Excel4Values, NumbersAreReadDirectlyOrCoercedThroughExcel4v)
-{
+TEST_F(Excel4Values, NumbersAreReadDirectlyOrCoercedThroughExcel4v) {
     EXPECT_EQ(-5.0, XlfOper4(std::int16_t{-5}).ReadDouble());
     EXPECT_EQ(0u, CallsTo(xlCoerce)) << "an integer needs no coercion";
 
@@ -84,14 +79,12 @@ TEST_F(Excel4Values, NumbersAreReadDirectlyOrCoercedThroughExcel4v)
         EXPECT_STREQ("command failed, Conversion to double x", failure.what());
     }
     EXPECT_EQ(4u, CallsTo(xlCoerce));
-    for (const xlhost::CallRecord& call : host_.callsTo(xlCoerce))
-        EXPECT_EQ(xlhost::Layout::Excel4, call.layout);
+    for (const xlhost::CallRecord& call : host_.callsTo(xlCoerce)) EXPECT_EQ(xlhost::Layout::Excel4, call.layout);
     EXPECT_EQ(std::int16_t{-3}, XlfOper4(-3.9).ReadShort());
     EXPECT_EQ(std::int16_t{1}, XlfOper4(65537.0).ReadShort()) << "the low 16 bits";
 }
 
-TEST_F(Excel4Values, ExcelMemorySharedByTwoHandlesIsFreedOnce)
-{
+TEST_F(Excel4Values, ExcelMemorySharedByTwoHandlesIsFreedOnce) {
     const XlfOper4 number(2.5);
     {
         XlfOper4 text;
@@ -103,8 +96,7 @@ TEST_F(Excel4Values, ExcelMemorySharedByTwoHandlesIsFreedOnce)
     EXPECT_EQ(1u, CallsTo(xlFree));
 }
 
-TEST_F(Excel4Values, ExcelsOwnValuesAreCoercedWithoutTheOwnershipMark)
-{
+TEST_F(Excel4Values, ExcelsOwnValuesAreCoercedWithoutTheOwnershipMark) {
     XlfOper4 text;
     ASSERT_EQ(xlretSuccess, XlfOper4(2.5).Coerce(xltypeStr, text));
     ASSERT_EQ(xltypeStr | xlbitHostOwned, text.Type());
@@ -126,8 +118,7 @@ TEST_F(Excel4Values, ExcelsOwnValuesAreCoercedWithoutTheOwnershipMark)
     EXPECT_EQ(0u, CallsTo(xlFree));
 }
 
-TEST_F(Excel4Values, WhatTheLayoutCannotHoldIsRefusedAndTheValueKept)
-{
+TEST_F(Excel4Values, WhatTheLayoutCannotHoldIsRefusedAndTheValueKept) {
     XlfOper4 value(1.5);
     EXPECT_THROW(value.SetRangeRef(XlfRangeRef(0, 0, 0, 256, 1)), std::out_of_range) << "a 257th column";
     EXPECT_THROW(value.SetRangeRef(XlfRangeRef(0, 0, 65536, 0, 1)), std::out_of_range) << "a 65537th row";
@@ -152,8 +143,7 @@ TEST_F(Excel4Values, WhatTheLayoutCannotHoldIsRefusedAndTheValueKept)
     EXPECT_EQ(0u, CallsTo(xlCoerce));
 }
 
-TEST_F(Excel4Values, OnlyThePlainInvalidCountTextDiffersFromTheValueHandle)
-{
+TEST_F(Excel4Values, OnlyThePlainInvalidCountTextDiffersFromTheValueHandle) {
     const auto message = [](auto check) -> std::string {
         try {
             check();
@@ -170,8 +160,7 @@ TEST_F(Excel4Values, OnlyThePlainInvalidCountTextDiffersFromTheValueHandle)
     EXPECT_EQ(0, XlfOper4::CheckReturnCode(xlretSuccess));
 }
 
-TEST_F(Excel4Values, CellMatricesBecomeArraysOfAtMost255Columns)
-{
+TEST_F(Excel4Values, CellMatricesBecomeArraysOfAtMost255Columns) {
     CellMatrix cells(2, 300);
     cells.Cell(0, 0) = MatrixCell(1.5);
     cells.Cell(0, 1) = MatrixCell(WideString(4, XCHAR{0x77}));
@@ -189,8 +178,7 @@ TEST_F(Excel4Values, CellMatricesBecomeArraysOfAtMost255Columns)
     EXPECT_STREQ("", array.Element(1, 0).ReadCString()) << "empty cells become empty texts";
 }
 
-TEST_F(Excel4Values, ArraysReadBackCellByCell)
-{
+TEST_F(Excel4Values, ArraysReadBackCellByCell) {
     // A text as Excel writes it: 200 counted bytes, no closing NUL.
     std::string excelText = char(200) + std::string(200, 't');
     XLOPER text{};
@@ -211,11 +199,9 @@ TEST_F(Excel4Values, ArraysReadBackCellByCell)
     EXPECT_THROW(XlfOper4(1.0).Rows(), XlfException);
 }
 
-TEST_F(Excel4Values, VectorsFollowTheirPolicy)
-{
+TEST_F(Excel4Values, VectorsFollowTheirPolicy) {
     NumericMatrix numbers(2, 2);
-    for (std::uint32_t i = 0; i < 4; ++i)
-        numbers[i / 2][i % 2] = i + 1.0;
+    for (std::uint32_t i = 0; i < 4; ++i) numbers[i / 2][i % 2] = i + 1.0;
     XlfOper4 square;
     square.Set(numbers);
     const NumericMatrix back = square.ReadMatrix();
@@ -232,11 +218,11 @@ TEST_F(Excel4Values, VectorsFollowTheirPolicy)
     EXPECT_EQ(xlretInvXloper, code);
 }
 
-TEST_F(Excel4Values, ReferencesAreReadThroughExcel)
-{
+TEST_F(Excel4Values, ReferencesAreReadThroughExcel) {
     const xlhost::SheetId sheet = host_.sheets().activeSheet();
-    host_.sheets().setCells(sheet, 1, 1, Value::array(2, 2, {Value::number(1), Value::number(2),
-                                                             Value::text(std::string("three")), Value::nil()}));
+    host_.sheets().setCells(
+        sheet, 1, 1,
+        Value::array(2, 2, {Value::number(1), Value::number(2), Value::text(std::string("three")), Value::nil()}));
     const XlfRangeRef range(1, 1, 2, 2, static_cast<std::int32_t>(sheet));
     XlfOper4 reference;
     reference.SetRangeRef(range);

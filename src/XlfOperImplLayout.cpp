@@ -1,8 +1,8 @@
 #include "XlfOperImplLayout.h"
 
 #include "Win32StreamBuf.h"
-#include "XlfException.h"
 #include "XlfExcel.h"
+#include "XlfException.h"
 
 #include <algorithm>
 #include <cmath>
@@ -150,13 +150,19 @@ int LayoutRecords<Layout>::GetWString(const Record* record, WideString& out) con
 template <class Layout>
 std::optional<MatrixCell> LayoutRecords<Layout>::CellOf(const Record& record) {
     switch (record.xltype) {
-        case xltypeNum: return MatrixCell(record.val.num);
-        case xltypeStr: return MatrixCell(std::basic_string<Unit>(TextOf(record)));
-        case xltypeBool: return MatrixCell(record.val.xbool != 0);
-        case xltypeErr: return MatrixCell(static_cast<std::uint32_t>(record.val.err), true);
+        case xltypeNum:
+            return MatrixCell(record.val.num);
+        case xltypeStr:
+            return MatrixCell(std::basic_string<Unit>(TextOf(record)));
+        case xltypeBool:
+            return MatrixCell(record.val.xbool != 0);
+        case xltypeErr:
+            return MatrixCell(static_cast<std::uint32_t>(record.val.err), true);
         case xltypeMissing:
-        case xltypeNil: return MatrixCell();
-        default: return std::nullopt;
+        case xltypeNil:
+            return MatrixCell();
+        default:
+            return std::nullopt;
     }
 }
 
@@ -290,12 +296,12 @@ void LayoutRecords<Layout>::SetRangeRef(Record* record, const XlfRangeRef& range
 }
 
 template <class Layout>
-typename LayoutRecords<Layout>::Record LayoutRecords<Layout>::CellReference(const XlfRangeRef& range,
-                                                                            std::uint32_t row, std::uint32_t column) {
+typename LayoutRecords<Layout>::Record LayoutRecords<Layout>::CellReference(const XlfRangeRef& range, std::uint32_t row,
+                                                                            std::uint32_t column) {
     Record cell{};
-    SetRangeRef(&cell, XlfRangeRef(static_cast<std::int32_t>(std::int64_t{range.FirstRow()} + row),
-                                   static_cast<std::int32_t>(std::int64_t{range.FirstColumn()} + column),
-                                   range.SheetId()));
+    SetRangeRef(&cell,
+                XlfRangeRef(static_cast<std::int32_t>(std::int64_t{range.FirstRow()} + row),
+                            static_cast<std::int32_t>(std::int64_t{range.FirstColumn()} + column), range.SheetId()));
     return cell;
 }
 
@@ -354,16 +360,25 @@ void LayoutRecords<Layout>::SetElement(Record* array, std::uint32_t row, std::ui
     // The element gets the program's own copy of any body, so it carries no Excel ownership.
     const std::uint32_t type = Type(value) & ~xlbitHostOwned;
     switch (type) {
-        case xltypeNum: element.val.num = value->val.num; break;
+        case xltypeNum:
+            element.val.num = value->val.num;
+            break;
         case xltypeStr: {
             const Text text = TextOf(*value);
             std::copy(text.begin(), text.end(), NewTextBody(element, text.size()) + 1);
             break;
         }
-        case xltypeBool: element.val.xbool = value->val.xbool; break;
-        case xltypeErr: element.val.err = value->val.err; break;
-        case xltypeInt: element.val.w = value->val.w; break;
-        default: throw XlfException(kNotAnElement + std::to_string(type));
+        case xltypeBool:
+            element.val.xbool = value->val.xbool;
+            break;
+        case xltypeErr:
+            element.val.err = value->val.err;
+            break;
+        case xltypeInt:
+            element.val.w = value->val.w;
+            break;
+        default:
+            throw XlfException(kNotAnElement + std::to_string(type));
     }
     element.xltype = static_cast<decltype(element.xltype)>(type);
 }
@@ -482,7 +497,8 @@ int LayoutRecords<Layout>::GetDoubleVector(const Record* record, NumericVector& 
     for (std::uint32_t i = 0; i < rows; ++i) {
         for (std::uint32_t j = 0; j < columns; ++j) {
             double& target = out[VectorPosition(i, j, rows, columns, policy)];
-            const Record* element = array != nullptr ? array->val.array.lparray + std::size_t{i} * columns + j : nullptr;
+            const Record* element =
+                array != nullptr ? array->val.array.lparray + std::size_t{i} * columns + j : nullptr;
             if (element != nullptr && element->xltype == xltypeNum) {
                 target = element->val.num;
                 continue;

@@ -29,9 +29,7 @@ struct Excel4Layout {
     static int Call(int function, Record* result, int count, Record* argv[]);
     // A narrow text keeps at most 254 bytes and counts a closing NUL; a wide one, narrowed, keeps
     // at most 255 bytes. Each cut is reported.
-    static void SetString(Record& record, const char* text) {
-        SetNarrowText(record, text, sites::xlfOperImpl4TextCut);
-    }
+    static void SetString(Record& record, const char* text) { SetNarrowText(record, text, sites::xlfOperImpl4TextCut); }
     static void SetWideString(Record& record, const WideString& text);
     static const char* CString(std::string_view text);
     static WideString WString(std::string_view text);
@@ -63,9 +61,7 @@ struct Excel12Layout {
 // texts.
 struct XlfOper4Layout : Excel4Layout {
     static constexpr DiagnosticSite freeFailed = sites::xlfOper4FreeFailed;
-    static void SetString(Record& record, const char* text) {
-        SetNarrowText(record, text, sites::xlfOper4TextCut);
-    }
+    static void SetString(Record& record, const char* text) { SetNarrowText(record, text, sites::xlfOper4TextCut); }
 };
 
 // The value algorithm on records of one layout, written once for both layouts and shared by the

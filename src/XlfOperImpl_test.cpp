@@ -242,8 +242,9 @@ TYPED_TEST(StrategyTest, SetElementCopiesScalarsAndTextBodies) {
 }
 
 TYPED_TEST(StrategyTest, CellMatricesReadFromArraysKeepEachKind) {
-    typename TestFixture::Argument array(Value::array(
-        2, 3, {Value::number(1), Value::text("s"), Value::boolean(true), Value::error(xlerrRef), Value::nil(), Value::missing()}));
+    typename TestFixture::Argument array(Value::array(2, 3,
+                                                      {Value::number(1), Value::text("s"), Value::boolean(true),
+                                                       Value::error(xlerrRef), Value::nil(), Value::missing()}));
     const CellMatrix cells = XlfOper(array.get()).ReadCellMatrix();
     EXPECT_EQ(cells.Cell(0, 0).Number(), 1.0);
     EXPECT_EQ(cells.Cell(0, 1).Kind(), TypeParam::isExcel12 ? CellKind::WString : CellKind::String);
@@ -297,12 +298,23 @@ TYPED_TEST(StrategyTest, SetCellMatrixGivesTheRecordsOfValuesBuiltOneByOne) {
                 std::string text(static_cast<std::size_t>(length(random)), ' ');
                 for (char& c : text) c = static_cast<char>(byte(random));
                 switch (kind(random)) {
-                    case 0: cells.Cell(i, j) = MatrixCell(std::ldexp(byte(random), byte(random) - 128)); break;
-                    case 1: cells.Cell(i, j) = MatrixCell(text); break;
-                    case 2: cells.Cell(i, j) = MatrixCell(WideString(text.begin(), text.end())); break;
-                    case 3: cells.Cell(i, j) = MatrixCell(byte(random) % 2 == 0); break;
-                    case 4: cells.Cell(i, j) = MatrixCell(static_cast<std::uint32_t>(byte(random) * 300), true); break;
-                    default: break;  // empty
+                    case 0:
+                        cells.Cell(i, j) = MatrixCell(std::ldexp(byte(random), byte(random) - 128));
+                        break;
+                    case 1:
+                        cells.Cell(i, j) = MatrixCell(text);
+                        break;
+                    case 2:
+                        cells.Cell(i, j) = MatrixCell(WideString(text.begin(), text.end()));
+                        break;
+                    case 3:
+                        cells.Cell(i, j) = MatrixCell(byte(random) % 2 == 0);
+                        break;
+                    case 4:
+                        cells.Cell(i, j) = MatrixCell(static_cast<std::uint32_t>(byte(random) * 300), true);
+                        break;
+                    default:
+                        break;  // empty
                 }
             }
         }
@@ -311,11 +323,11 @@ TYPED_TEST(StrategyTest, SetCellMatrixGivesTheRecordsOfValuesBuiltOneByOne) {
             for (std::uint32_t j = 0; j < cells.Columns(); ++j) {
                 const MatrixCell& cell = cells.Cell(i, j);
                 const XlfOper one = cell.IsNumber()    ? XlfOper(cell.Number())
-                                  : cell.IsBoolean()   ? XlfOper(cell.Boolean())
-                                  : cell.IsError()     ? XlfOper(static_cast<std::int16_t>(cell.ErrorCode()), true)
-                                  : cell.IsWideString() && TypeParam::isExcel12 ? XlfOper(cell.WideText())
-                                  : cell.IsEmpty()     ? XlfOper("")
-                                                       : XlfOper(cell.Text());
+                                    : cell.IsBoolean() ? XlfOper(cell.Boolean())
+                                    : cell.IsError()   ? XlfOper(static_cast<std::int16_t>(cell.ErrorCode()), true)
+                                    : cell.IsWideString() && TypeParam::isExcel12 ? XlfOper(cell.WideText())
+                                    : cell.IsEmpty()                              ? XlfOper("")
+                                                                                  : XlfOper(cell.Text());
                 const auto& element = this->RecordOf(this->Impl().Element(array, i, j));
                 const auto& expected = this->RecordOf(one);
                 if (expected.xltype == xltypeStr) {
@@ -369,9 +381,13 @@ TYPED_TEST(StrategyTest, TheNumberPathReadsMatricesAsTheGeneralPathDoes) {
     const auto& strategy = static_cast<const typename TypeParam::Strategy&>(this->Impl());
     std::mt19937 random(7);
     std::uniform_int_distribution<int> size(1, 12), other(0, 7), bits(0, 255);
-    const double specials[] = {0.0, -0.0, std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
-                               std::numeric_limits<double>::denorm_min(), -1e308};
+    const double specials[] = {0.0,
+                               -0.0,
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::denorm_min(),
+                               -1e308};
     for (int round = 0; round < 200; ++round) {
         const int rows = size(random), columns = size(random);
         std::vector<Value> elements;
@@ -384,19 +400,36 @@ TYPED_TEST(StrategyTest, TheNumberPathReadsMatricesAsTheGeneralPathDoes) {
         for (int k = 0; k < others; ++k) {
             Value& element = elements[std::uniform_int_distribution<std::size_t>(0, elements.size() - 1)(random)];
             switch (other(random)) {
-                case 0: element = Value::text("7"); break;
-                case 1: element = Value::boolean(true); break;
-                case 2: element = Value::error(xlerrNA); break;
-                case 3: element = Value::nil(); break;
-                case 4: element = Value::missing(); break;
-                case 5: element = Value::integer(3); break;
-                case 6: element = Value::text(""); break;
-                default: element = Value::number(1); break;
+                case 0:
+                    element = Value::text("7");
+                    break;
+                case 1:
+                    element = Value::boolean(true);
+                    break;
+                case 2:
+                    element = Value::error(xlerrNA);
+                    break;
+                case 3:
+                    element = Value::nil();
+                    break;
+                case 4:
+                    element = Value::missing();
+                    break;
+                case 5:
+                    element = Value::integer(3);
+                    break;
+                case 6:
+                    element = Value::text("");
+                    break;
+                default:
+                    element = Value::number(1);
+                    break;
             }
         }
         typename TestFixture::Argument array(Value::array(rows, columns, std::move(elements)));
         const XlfOper h(array.get());
-        const MatrixReading general = ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrixThroughCells(h, out); });
+        const MatrixReading general =
+            ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrixThroughCells(h, out); });
         EXPECT_EQ(ReadingOf([&](NumericMatrix& out) { return strategy.GetMatrix(h, out); }), general)
             << "round " << round << ": " << xlhost::decode(this->RecordOf(h));
     }

@@ -111,9 +111,9 @@ TYPED_TEST(XlfOperTest, ReadMatrixTakesArraysNumbersAndEmptyArguments) {
     ASSERT_EQ(one.rows(), 1u);
     EXPECT_EQ(one[0][0], 5.0);
 
-    typename TestFixture::Argument array(
-        Value::array(2, 3, {Value::number(1), Value::number(2), Value::number(3), Value::number(4), Value::number(5),
-                            Value::number(6)}));
+    typename TestFixture::Argument array(Value::array(
+        2, 3,
+        {Value::number(1), Value::number(2), Value::number(3), Value::number(4), Value::number(5), Value::number(6)}));
     const NumericMatrix read = XlfOper(array.get()).ReadMatrix("m");
     ASSERT_EQ(read.rows(), 2u);
     ASSERT_EQ(read.columns(), 3u);
@@ -123,7 +123,8 @@ TYPED_TEST(XlfOperTest, ReadMatrixTakesArraysNumbersAndEmptyArguments) {
 
 TYPED_TEST(XlfOperTest, ReadMatrixFailsOnAnyCellThatIsNoNumber) {
     for (const Value& bad : {Value::text("t"), Value::nil(), Value::boolean(true)}) {
-        typename TestFixture::Argument array(Value::array(2, 2, {Value::number(1), bad, Value::number(3), Value::number(4)}));
+        typename TestFixture::Argument array(
+            Value::array(2, 2, {Value::number(1), bad, Value::number(3), Value::number(4)}));
         try {
             XlfOper(array.get()).ReadMatrix("a");
             FAIL() << "no exception for " << bad;
@@ -164,7 +165,8 @@ TYPED_TEST(XlfOperTest, ReadDoubleVectorFollowsThePolicy) {
 TYPED_TEST(XlfOperTest, ReferencesAreReadCellByCellThroughExcel) {
     auto& sheets = this->host_.sheets();
     const xlhost::SheetId sheet = sheets.activeSheet();
-    sheets.setCells(sheet, 1, 1, Value::array(2, 2, {Value::number(1), Value::text("2"), Value::number(3), Value::number(4)}));
+    sheets.setCells(sheet, 1, 1,
+                    Value::array(2, 2, {Value::number(1), Value::text("2"), Value::number(3), Value::number(4)}));
     typename TestFixture::Argument block(Value::reference(sheet, Area{1, 2, 1, 2}));
     const XlfOper reference(block.get());
 
@@ -213,8 +215,9 @@ TYPED_TEST(XlfOperTest, SetNumericMatrixAndVectorBuildArraysOfNumbers) {
         for (std::uint32_t j = 0; j < 3; ++j) matrix[i][j] = 10.0 * i + j;
     XlfOper result;
     result.Set(matrix);
-    EXPECT_EQ(this->Decoded(result), Value::array(2, 3, {Value::number(0), Value::number(1), Value::number(2),
-                                                         Value::number(10), Value::number(11), Value::number(12)}));
+    EXPECT_EQ(this->Decoded(result), Value::array(2, 3,
+                                                  {Value::number(0), Value::number(1), Value::number(2),
+                                                   Value::number(10), Value::number(11), Value::number(12)}));
     XlfOper column;
     column.Set(NumericVector{1, 2, 3});
     EXPECT_EQ(this->Decoded(column), Value::array(3, 1, {Value::number(1), Value::number(2), Value::number(3)}));
@@ -241,7 +244,8 @@ TYPED_TEST(XlfOperTest, SetNumericMatrixGivesTheRecordsOfItsCellMatrix) {
         ASSERT_EQ(a.rows, b.rows);
         ASSERT_EQ(a.columns, b.columns);
         EXPECT_EQ(std::memcmp(a.lparray, b.lparray, sizeof(*a.lparray) * a.rows * a.columns), 0)
-            << this->Decoded(direct) << "\n" << this->Decoded(throughCells);
+            << this->Decoded(direct) << "\n"
+            << this->Decoded(throughCells);
     }
 }
 
@@ -282,9 +286,10 @@ TYPED_TEST(XlfOperTest, OnlyTheRunningLayoutsRecordCanBeTaken) {
     } catch (const char* text) {
         refused = text;
     }
-    EXPECT_STREQ(refused, TypeParam::isExcel12
-                              ? "Unable to convert Excel 12 datatype to Excel 4 datatype - operation not yet implemented"
-                              : "Unable to convert Excel 4 datatype to Excel 12 datatype - operation not yet implemented");
+    EXPECT_STREQ(refused,
+                 TypeParam::isExcel12
+                     ? "Unable to convert Excel 12 datatype to Excel 4 datatype - operation not yet implemented"
+                     : "Unable to convert Excel 4 datatype to Excel 12 datatype - operation not yet implemented");
 }
 
 }  // namespace

@@ -63,8 +63,7 @@ NumericMatrix hilbert(std::uint32_t n) {
     return h;
 }
 
-::testing::AssertionResult matricesNear(const NumericMatrix& expected, const NumericMatrix& actual,
-                                        double tolerance) {
+::testing::AssertionResult matricesNear(const NumericMatrix& expected, const NumericMatrix& actual, double tolerance) {
     bool same = expected.rows() == actual.rows() && expected.columns() == actual.columns();
     for (std::uint32_t i = 0; same && i < expected.rows(); ++i)
         for (std::uint32_t j = 0; same && j < expected.columns(); ++j) {
@@ -72,11 +71,10 @@ NumericMatrix hilbert(std::uint32_t n) {
             same = (std::isnan(e) && std::isnan(a)) || e == a || std::fabs(e - a) <= tolerance;
         }
     if (same) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "expected " << expected << "\n     got " << actual
-                                         << "\n(tolerance " << tolerance << ")";
+    return ::testing::AssertionFailure() << "expected " << expected << "\n     got " << actual << "\n(tolerance "
+                                         << tolerance << ")";
 }
 
 ::testing::AssertionResult orthonormalColumns(const NumericMatrix& m, double tolerance) {
-    return matricesNear(identity(m.columns()), product(transposed(m), m), tolerance)
-           << "\nfor the columns of " << m;
+    return matricesNear(identity(m.columns()), product(transposed(m), m), tolerance) << "\nfor the columns of " << m;
 }

@@ -31,8 +31,7 @@ NumericMatrix randomMatrix(std::uint32_t rows, std::uint32_t columns, unsigned s
 NumericMatrix hilbert(std::uint32_t n);
 
 // Same shape and every element within `tolerance` (NaN matches NaN); prints both on failure.
-::testing::AssertionResult matricesNear(const NumericMatrix& expected, const NumericMatrix& actual,
-                                        double tolerance);
+::testing::AssertionResult matricesNear(const NumericMatrix& expected, const NumericMatrix& actual, double tolerance);
 // m' m = I: the columns of m are orthonormal.
 ::testing::AssertionResult orthonormalColumns(const NumericMatrix& m, double tolerance);
 

@@ -27,7 +27,8 @@ DWORD WINAPI runJob(LPVOID context) {
     try {
         // A thread may change desktops only before it has windows: hence a thread of its own.
         if (!SetThreadDesktop(job.desktop))
-            throw std::runtime_error("cannot move to a desktop without windows, error " + std::to_string(GetLastError()));
+            throw std::runtime_error("cannot move to a desktop without windows, error " +
+                                     std::to_string(GetLastError()));
         job.work();
     } catch (...) {
         job.failure = std::current_exception();
@@ -39,7 +40,8 @@ DWORD WINAPI runJob(LPVOID context) {
 
 void withoutWindows(const std::function<void()>& work) {
     // Reading and listing windows is granted, creating them is not.
-    HDESK desktop = CreateDesktopA("WithoutWindows", nullptr, nullptr, 0, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE, nullptr);
+    HDESK desktop =
+        CreateDesktopA("WithoutWindows", nullptr, nullptr, 0, DESKTOP_READOBJECTS | DESKTOP_ENUMERATE, nullptr);
     if (desktop == nullptr)
         throw std::runtime_error("cannot create a desktop without windows, error " + std::to_string(GetLastError()));
     Job job{work, desktop, nullptr};
