@@ -37,6 +37,10 @@ struct XLMREF {
     XLREF reftbl[1];  // count areas follow in Excel's memory
 };
 
+// A sheet's id: pointer-sized in both layouts (Windows' DWORD_PTR), so a 64-bit add-in reads all
+// eight bytes of it.
+typedef std::uintptr_t IDSHEET;
+
 struct XLOPER {
     union {
         double num;
@@ -50,7 +54,7 @@ struct XLOPER {
         } sref;
         struct {
             XLMREF* lpmref;
-            std::uint32_t idSheet;
+            IDSHEET idSheet;
         } mref;
         struct {
             XLOPER* lparray;
@@ -61,7 +65,7 @@ struct XLOPER {
             union {
                 std::int16_t level;
                 std::int16_t tbctrl;
-                std::uint32_t idSheet;
+                IDSHEET idSheet;
             } valflow;
             std::uint16_t rw;
             std::uint8_t col;
@@ -92,8 +96,6 @@ struct XLMREF12 {
     XLREF12 reftbl[1];
 };
 
-typedef std::uintptr_t IDSHEET12;  // pointer-sized in the Excel 12 layout
-
 struct XLOPER12 {
     union {
         double num;
@@ -107,7 +109,7 @@ struct XLOPER12 {
         } sref;
         struct {
             XLMREF12* lpmref;
-            IDSHEET12 idSheet;
+            IDSHEET idSheet;
         } mref;
         struct {
             XLOPER12* lparray;
@@ -118,7 +120,7 @@ struct XLOPER12 {
             union {
                 std::int32_t level;
                 std::int32_t tbctrl;
-                IDSHEET12 idSheet;
+                IDSHEET idSheet;
             } valflow;
             std::int32_t rw;
             std::int32_t col;
