@@ -1,7 +1,7 @@
 #include "ExcelStandIn.h"
 
 #include "Coercion.h"
-#include "FunctionNumbers.h"
+#include "XlCall.h"
 
 #include <algorithm>
 #include <cctype>

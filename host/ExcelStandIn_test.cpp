@@ -1,6 +1,6 @@
 #include "ExcelStandIn.h"
 
-#include "FunctionNumbers.h"
+#include "XlCall.h"
 
 #include <gtest/gtest.h>
 

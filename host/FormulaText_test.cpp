@@ -1,6 +1,6 @@
 #include "FormulaText.h"
 
-#include "FunctionNumbers.h"
+#include "XlCall.h"
 
 #include <gtest/gtest.h>
 

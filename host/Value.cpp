@@ -1,6 +1,6 @@
 #include "Value.h"
 
-#include "FunctionNumbers.h"
+#include "XlCall.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,6 @@
 // shows what reaches it, spills arrays, returns null, and can leak Excel's memory on purpose; and
 // a command that marks A1 and says so.
 
-#include "FunctionNumbers.h"
 #include "WinApi.h"
 #include "XlCall.h"
 
@@ -242,10 +241,10 @@ PROBE_EXPORT int XLCALL_STDCALL probe_Mark() {
     a1.val.sref.count = 1;
     Narrow marked("marked");
     XLOPER* set[] = {&a1, &marked.record};
-    callExcel(xlhost::xlSet, nullptr, 2, set);
+    callExcel(xlSet, nullptr, 2, set);
     Narrow alert("Marked");
     XLOPER* argv[] = {&alert.record};
-    callExcel(xlhost::xlcAlert, nullptr, 1, argv);
+    callExcel(xlcAlert, nullptr, 1, argv);
     return 1;
 }
 

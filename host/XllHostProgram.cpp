@@ -3,11 +3,11 @@
 #include "AddInModule.h"
 #include "ExcelStandIn.h"
 #include "FormulaText.h"
-#include "FunctionNumbers.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
 #include "TypeText.h"
+#include "XlCall.h"
 
 #ifndef _WIN32
 #include "PlatformControl.h"

@@ -182,15 +182,40 @@ constexpr int xlretUncalced = 64;
 constexpr int xlCommand = 0x8000;
 constexpr int xlSpecial = 0x4000;
 
+// The functions only an XLL can call.
 constexpr int xlFree = 0 | xlSpecial;
+constexpr int xlStack = 1 | xlSpecial;
 constexpr int xlCoerce = 2 | xlSpecial;
+constexpr int xlSet = 3 | xlSpecial;
+constexpr int xlSheetId = 4 | xlSpecial;
+constexpr int xlSheetNm = 5 | xlSpecial;
+constexpr int xlAbort = 6 | xlSpecial;
+constexpr int xlGetInst = 7 | xlSpecial;
 constexpr int xlGetHwnd = 8 | xlSpecial;
 constexpr int xlGetName = 9 | xlSpecial;
+constexpr int xlEnableXLMsgs = 10 | xlSpecial;
+constexpr int xlDisableXLMsgs = 11 | xlSpecial;
+constexpr int xlGetFmlaInfo = 14 | xlSpecial;
+constexpr int xlGetInstPtr = 19 | xlSpecial;
+constexpr int xlUDF = 255;
 
+// Worksheet and macro-sheet functions add-ins commonly call.
+constexpr int xlfSetName = 88;
+constexpr int xlfCaller = 89;
 constexpr int xlfRegister = 149;
+constexpr int xlfAddMenu = 152;
+constexpr int xlfDeleteMenu = 158;
+constexpr int xlfGetBar = 182;
 constexpr int xlfGetWorkspace = 186;
+constexpr int xlfGetDocument = 188;
 constexpr int xlfUnregister = 201;
+constexpr int xlfAddToolbar = 253;
+constexpr int xlfDeleteToolbar = 254;
+constexpr int xlfEvaluate = 257;
+constexpr int xlfGetToolbar = 258;
 
+// Commands.
+constexpr int xlcAlert = 118 | xlCommand;
 constexpr int xlcMessage = 122 | xlCommand;
 
 // ---- Entry points ---------------------------------------------------------------------------
