@@ -19,11 +19,6 @@ void (*entryPoint(FARPROC procedure))() {
     return reinterpret_cast<void (*)()>(procedure);
 }
 
-template <class Function>
-Function as(FARPROC procedure) {
-    return reinterpret_cast<Function>(entryPoint(procedure));
-}
-
 // A value as a cell holds it: Excel shows an empty result or element as 0, a reference as its values.
 Value cellValue(const Value& value, const SheetModel& sheets, WorksheetCall& call) {
     switch (value.kind()) {
@@ -111,12 +106,13 @@ bool AddInModule::exports(const std::string& name) const {
     return procedure(name) != nullptr;
 }
 
+// Through the call path of every other entry point, which survives one exported as __cdecl by mistake.
 int AddInModule::open() {
-    return as<int(XLCALL_STDCALL*)()>(procedure("xlAutoOpen"))();
+    return callNative(entryPoint(procedure("xlAutoOpen")), NativeType::Int32, {}).int32;
 }
 
 void AddInModule::close() {
-    if (const FARPROC autoClose = procedure("xlAutoClose")) as<int(XLCALL_STDCALL*)()>(autoClose)();
+    if (const FARPROC autoClose = procedure("xlAutoClose")) callNative(entryPoint(autoClose), NativeType::Int32, {});
 }
 
 std::vector<std::string> AddInModule::runCommand(const Registration& command) {
