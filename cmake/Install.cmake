@@ -30,7 +30,7 @@ install(EXPORT zepTargets NAMESPACE zep:: DESTINATION ${ZEP_PACKAGE_DIR})
 configure_file(cmake/zepConfig.cmake.in zepConfig.cmake @ONLY)
 write_basic_package_version_file(zepConfigVersion.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/zepConfig.cmake ${PROJECT_BINARY_DIR}/zepConfigVersion.cmake
-              cmake/ZepXll.cmake cmake/CheckSheet.cmake cmake/XllSymbols.map
+              cmake/ZepXll.cmake cmake/CheckSheet.cmake cmake/CheckXll.cmake cmake/XllSymbols.map
         DESTINATION ${ZEP_PACKAGE_DIR})
 if(CMAKE_CROSSCOMPILING)
   install(FILES ${CMAKE_TOOLCHAIN_FILE} cmake/MinGWToolchain.cmake DESTINATION ${ZEP_PACKAGE_DIR})
