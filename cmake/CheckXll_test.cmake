@@ -4,9 +4,16 @@ cmake_minimum_required(VERSION 3.25)
 set(check "${CMAKE_CURRENT_LIST_DIR}/CheckXll.cmake")
 file(MAKE_DIRECTORY "${WORK}")
 
+# Add-in code may use the C++ library's threads: linked as zep_add_xll links, it needs no DLL for them.
 file(WRITE "${WORK}/addin.cpp" [[
-#include <string>
-extern "C" __declspec(dllexport) int xlAutoOpen() { return static_cast<int>(std::to_string(1).size()); }
+#include <mutex>
+#include <thread>
+std::mutex lock;
+thread_local int calls = 0;
+extern "C" __declspec(dllexport) int xlAutoOpen() {
+    std::thread([] { std::lock_guard<std::mutex> hold(lock); ++calls; }).join();
+    return calls;
+}
 extern "C" __declspec(dllexport) double __stdcall xlex_F(double x) { return x; }
 ]])
 file(WRITE "${WORK}/declared.cpp" [[
@@ -32,7 +39,7 @@ set(cases
   "ok.xll|xlAutoOpen,xlex_F,xlex_G||missing: xlex_G"
   "ok.xll|xlAutoOpen||besides: xlex_F"
   "ok.xll||libdeclared.a|does not export xlex_Lost, which libdeclared.a declares"
-  "shared.xll|||imports libgcc_s_[a-z0-9-]+.dll, libstdc\\+\\+-6.dll, not Windows' own DLLs"
+  "shared.xll|||imports libwinpthread-1.dll, libgcc_s_[a-z0-9-]+.dll, libstdc\\+\\+-6.dll, not Windows' own DLLs"
   "libdeclared.a|||is not a Windows DLL"
   "unopened.xll|||does not export xlAutoOpen"
 )
