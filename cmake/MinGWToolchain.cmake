@@ -17,7 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Installed with a zep package built with this toolchain: find_package(zep) takes that package,
 # which a search confined to the Windows root would not find, and tests run Windows programs under
-# Wine (64-bit ones under the 64-bit loader, which needs no 32-bit Wine).
+# Wine through the package's wine-run, which prepares a prefix that needs no display (64-bit
+# programs under the 64-bit loader, which needs no 32-bit Wine).
 if(EXISTS "${CMAKE_CURRENT_LIST_DIR}/zepConfig.cmake")
   set(zep_DIR "${CMAKE_CURRENT_LIST_DIR}" CACHE PATH "The zep package of this toolchain")
   if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
@@ -26,6 +27,7 @@ if(EXISTS "${CMAKE_CURRENT_LIST_DIR}/zepConfig.cmake")
     else()
       find_program(ZEP_WINE NAMES wine)
     endif()
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZEP_WINE} CACHE FILEPATH "Runs the Windows test programs")
+    set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run;${ZEP_WINE}"
+        CACHE STRING "Runs the Windows test programs")
   endif()
 endif()
