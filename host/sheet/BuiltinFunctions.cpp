@@ -170,7 +170,8 @@ Value ifError(BuiltinArguments& arguments) {
         return value.kind() == Kind::Nil || value.kind() == Kind::Missing ? Value::text(std::u16string()) : value;
     };
     const Value value = arguments.cells(0);
-    if (value.kind() != Kind::Array) return value.kind() == Kind::Error ? emptyAsText(arguments.cells(1)) : emptyAsText(value);
+    if (value.kind() != Kind::Array)
+        return value.kind() == Kind::Error ? emptyAsText(arguments.cells(1)) : emptyAsText(value);
     bool anyError = std::any_of(value.elements().begin(), value.elements().end(),
                                 [](const Value& element) { return element.kind() == Kind::Error; });
     const Value fallback = anyError ? arguments.cells(1) : Value::nil();

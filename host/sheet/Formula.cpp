@@ -126,7 +126,8 @@ private:
         if (c == '{') return arrayConstant();
         if (c == '"') return constant(Value::text(fromUtf8(quoted('"'))));
         if (c == '#') return constant(error());
-        if (isDigit(c) || (c == '.' && at_ + 1 < text_.size() && isDigit(text_[at_ + 1]))) return constant(Value::number(number()));
+        if (isDigit(c) || (c == '.' && at_ + 1 < text_.size() && isDigit(text_[at_ + 1])))
+            return constant(Value::number(number()));
         if (c == '\'' || c == '[' || c == '!') return qualified();
         if (!isWordCharacter(c)) fail("unexpected '" + std::string(1, c) + "'");
         const std::string name = word();

@@ -31,9 +31,9 @@ char16_t folded(char16_t unit) {
 int compareValues(Value left, Value right) {
     // A blank takes the other side's kind: 0, "" or FALSE.
     const auto blankLike = [](const Value& other) {
-        return other.kind() == Kind::Text ? Value::text(std::u16string()) : other.kind() == Kind::Boolean
-                                                                                ? Value::boolean(false)
-                                                                                : Value::number(0);
+        return other.kind() == Kind::Text      ? Value::text(std::u16string())
+               : other.kind() == Kind::Boolean ? Value::boolean(false)
+                                               : Value::number(0);
     };
     if (left.kind() == Kind::Nil || left.kind() == Kind::Missing) left = blankLike(right);
     if (right.kind() == Kind::Nil || right.kind() == Kind::Missing) right = blankLike(left);

@@ -47,18 +47,12 @@ std::string parsed(const std::string& text) {
 
 TEST(FormulaParsing, OperatorsRankAsInExcel) {
     const std::pair<const char*, const char*> cases[] = {
-        {"=1+2*3", "(+ 1 (* 2 3))"},
-        {"1-2-3", "(- (- 1 2) 3)"},
-        {"-2^2", "(^ (- 2) 2)"},
-        {"2^3^2", "(^ (^ 2 3) 2)"},
-        {"2^-1", "(^ 2 (- 1))"},
-        {"50%*2", "(* (% 50) 2)"},
-        {"-5%", "(% (- 5))"},
-        {"1+2&\"x\"=\"3x\"", "(= (& (+ 1 2) \"x\") \"3x\")"},
-        {"A1<>B2", "(<> R1C1 R2C2)"},
-        {"1<=2", "(<= 1 2)"},
-        {"(1+2)*3", "(* (+ 1 2) 3)"},
-        {" 1.5E-3 + .5 ", "(+ 0.0015 0.5)"},
+        {"=1+2*3", "(+ 1 (* 2 3))"},  {"1-2-3", "(- (- 1 2) 3)"},
+        {"-2^2", "(^ (- 2) 2)"},      {"2^3^2", "(^ (^ 2 3) 2)"},
+        {"2^-1", "(^ 2 (- 1))"},      {"50%*2", "(* (% 50) 2)"},
+        {"-5%", "(% (- 5))"},         {"1+2&\"x\"=\"3x\"", "(= (& (+ 1 2) \"x\") \"3x\")"},
+        {"A1<>B2", "(<> R1C1 R2C2)"}, {"1<=2", "(<= 1 2)"},
+        {"(1+2)*3", "(* (+ 1 2) 3)"}, {" 1.5E-3 + .5 ", "(+ 0.0015 0.5)"},
         {"--1", "(- (- 1))"},
     };
     for (const auto& [text, tree] : cases) EXPECT_EQ(parsed(text), tree) << text;
@@ -106,7 +100,8 @@ TEST(FormulaParsing, WhatIsNoFormulaSaysWhy) {
         {"'x'A1", "expected '!'"},
         {"1a", "unexpected 'a'"},
     };
-    for (const auto& [text, message] : cases) EXPECT_NE(parsed(text).find(message), std::string::npos) << text << ": " << parsed(text);
+    for (const auto& [text, message] : cases)
+        EXPECT_NE(parsed(text).find(message), std::string::npos) << text << ": " << parsed(text);
 }
 
 TEST(FormulaParsing, AreasReadAndVolatileCalls) {
