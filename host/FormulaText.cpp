@@ -53,6 +53,14 @@ private:
 
 }  // namespace
 
+Value activeSheetReference(const FormulaNode& reference, const SheetModel& sheets, bool bareIsActiveSheet) {
+    const bool otherBook = !reference.book.empty() && !isTheBook(reference.book);
+    const bool otherSheet =
+        !reference.sheet.empty() && !sameIgnoringCase(reference.sheet, sheets.sheetName(sheets.activeSheet()));
+    if ((!reference.qualified && !bareIsActiveSheet) || otherBook || otherSheet) return Value::error(xlerrRef);
+    return Value::sheetReference(reference.area);
+}
+
 std::optional<Value> evaluateFormulaText(const std::u16string& formula, const ExcelStandIn& host,
                                          const SheetLimits& limits, const ExcelStandIn::FunctionCaller& callFunction) {
     FormulaNode parsed;

@@ -9,6 +9,7 @@
 // optional.
 
 #include "ExcelStandIn.h"
+#include "Formula.h"
 #include "SheetFile.h"
 #include "Value.h"
 
@@ -19,6 +20,11 @@ namespace xlhost {
 
 // The formula's value as xlfEvaluate gives it (a reference gives its cells' values), or nothing
 // for a text that is no formula.
+// A reference as cells of the active sheet, or #REF! where it names another sheet or book; one
+// without '!' names the active sheet's cells when `bareIsActiveSheet` (a worksheet formula's), else
+// the macro sheet's (xlfEvaluate's).
+Value activeSheetReference(const FormulaNode& reference, const SheetModel& sheets, bool bareIsActiveSheet);
+
 std::optional<Value> evaluateFormulaText(const std::u16string& formula, const ExcelStandIn& host,
                                          const SheetLimits& limits, const ExcelStandIn::FunctionCaller& callFunction);
 

@@ -29,14 +29,12 @@ public:
         take('=');
         if (atEnd()) fail("an empty formula");
         FormulaNode node = comparison();
-        if (!atEnd()) fail("unexpected '" + std::string(text_.substr(at_)) + "'");
+        if (!atEnd()) fail("unexpected '" + std::string(text_.substr(at_)) + "' after the formula");
         return node;
     }
 
 private:
-    [[noreturn]] void fail(const std::string& message) const {
-        throw FormulaSyntaxError(message + " (at column " + std::to_string(at_ + 1) + ")");
-    }
+    [[noreturn]] void fail(const std::string& message) const { throw FormulaSyntaxError(message); }
     void skipBlanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
     }

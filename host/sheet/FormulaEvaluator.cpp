@@ -4,6 +4,7 @@
 #include "FormulaValues.h"
 #include "XlCall.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace xlhost {
@@ -83,6 +84,18 @@ private:
 Value evaluateFormula(const FormulaNode& formula, FormulaContext& context) {
     Evaluator evaluate(context);
     return evaluate.cells(evaluate(formula));
+}
+
+Value blanksAsZero(const Value& value) {
+    if (value.kind() == Kind::Nil) return Value::number(0);
+    if (value.kind() != Kind::Array) return value;
+    const auto& elements = value.elements();
+    if (std::none_of(elements.begin(), elements.end(), [](const Value& e) { return e.kind() == Kind::Nil; }))
+        return value;
+    std::vector<Value> shown;
+    shown.reserve(elements.size());
+    for (const Value& element : elements) shown.push_back(element.kind() == Kind::Nil ? Value::number(0) : element);
+    return Value::array(value.rows(), value.columns(), std::move(shown));
 }
 
 }  // namespace xlhost

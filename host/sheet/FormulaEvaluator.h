@@ -34,6 +34,9 @@ public:
 // The formula's value; a reference it gives is read as its cells' values.
 Value evaluateFormula(const FormulaNode& formula, FormulaContext& context);
 
+// The value as a formula's cells show it: a blank, or a blank element of an array, as 0.
+Value blanksAsZero(const Value& value);
+
 }  // namespace xlhost
 
 #endif
