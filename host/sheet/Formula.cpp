@@ -80,7 +80,27 @@ private:
         while (takeOperator(operators, op)) node = infix(op, std::move(node), (this->*operand)());
         return node;
     }
-    FormulaNode comparison() { return leftToRight({"<>", "<=", ">=", "=", "<", ">"}, &Parser::joined); }
+    // Every nesting (parentheses, arguments, signs) goes through here; a bound keeps a hostile
+    // formula from exhausting the stack.
+    class Nested {
+    public:
+        explicit Nested(Parser& parser) : parser_(parser) {
+            if (++parser_.depth_ > maxDepth)
+                parser_.fail("the formula nests deeper than " + std::to_string(maxDepth) + " levels");
+        }
+        ~Nested() { --parser_.depth_; }
+        Nested(const Nested&) = delete;
+        Nested& operator=(const Nested&) = delete;
+
+    private:
+        Parser& parser_;
+    };
+    static constexpr int maxDepth = 255;
+
+    FormulaNode comparison() {
+        const Nested nested(*this);
+        return leftToRight({"<>", "<=", ">=", "=", "<", ">"}, &Parser::joined);
+    }
     FormulaNode joined() { return leftToRight({"&"}, &Parser::sum); }
     FormulaNode sum() { return leftToRight({"+", "-"}, &Parser::product); }
     FormulaNode product() { return leftToRight({"*", "/"}, &Parser::power); }
@@ -98,6 +118,7 @@ private:
     FormulaNode signed_() {
         const char sign = peek();
         if (sign != '-' && sign != '+') return primary();
+        const Nested nested(*this);
         ++at_;
         FormulaNode node;
         node.type = FormulaNode::Type::Prefix;
@@ -309,6 +330,7 @@ private:
     std::string_view text_;
     const SheetLimits& limits_;
     std::size_t at_ = 0;
+    int depth_ = 0;
 };
 
 template <class Visit>

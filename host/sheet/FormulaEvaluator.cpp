@@ -5,6 +5,7 @@
 #include "XlCall.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace xlhost {
@@ -53,7 +54,11 @@ public:
 
     Value cells(const Value& value) {
         if (value.kind() != Kind::Reference) return value;
-        return context_.cells(value.areas().front());
+        const Area& area = value.areas().front();
+        // Read into memory value by value, the whole sheet would take hundreds of gigabytes.
+        if (std::uint64_t(area.rows()) * std::uint64_t(area.columns()) > largestComputedArray)
+            return Value::error(xlerrNum);
+        return context_.cells(area);
     }
 
 private:

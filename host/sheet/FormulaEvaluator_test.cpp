@@ -190,6 +190,8 @@ TEST(FormulaEvaluation, MatrixFunctions) {
         {"MUNIT(2)", "{1, 0; 0, 1}"},
         {"MUNIT(0)", "#VALUE!"},
         {"MUNIT(1E6)", "#NUM!"},
+        {"SUM(A1:XFD1048576)", "#NUM!"},
+        {"ROWS(A1:XFD1048576)", "1048576"},
         {"ROUND(MAX(ABS(MMULT(A1:B2, MINVERSE(A1:B2)) - MUNIT(2))), 12)", "0"},
     });
 }

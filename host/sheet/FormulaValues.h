@@ -12,8 +12,8 @@
 
 namespace xlhost {
 
-// The most elements an array a formula computes may have; a larger one gives #NUM! (no sheet
-// holds it, and it would take gigabytes).
+// The most elements an array a formula computes, or a range it reads as values, may have; a
+// larger one gives #NUM! (it would take gigabytes). A reference itself has no such bound.
 constexpr std::size_t largestComputedArray = std::size_t(1) << 22;
 
 // A number for arithmetic: numbers, booleans (1, 0), blanks (0) and texts that read as numbers;

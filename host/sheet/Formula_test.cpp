@@ -100,6 +100,10 @@ TEST(FormulaParsing, WhatIsNoFormulaSaysWhy) {
         {"'x'A1", "expected '!'"},
         {"1a", "unexpected 'a'"},
     };
+    const std::string deep = std::string(300, '(') + "1" + std::string(300, ')');
+    EXPECT_NE(parsed(deep).find("nests deeper than 255 levels"), std::string::npos);
+    EXPECT_NE(parsed(std::string(300, '-') + "1").find("nests deeper"), std::string::npos);
+    EXPECT_EQ(parsed(std::string(200, '(') + "1" + std::string(200, ')')), "1");
     for (const auto& [text, message] : cases)
         EXPECT_NE(parsed(text).find(message), std::string::npos) << text << ": " << parsed(text);
 }
