@@ -332,11 +332,17 @@ bool eliminate(Matrix a, double& determinant, Matrix* inverse) {
     return true;
 }
 
+// The one argument as a square matrix of numbers; the error it gives, or nil.
+Value squareMatrixOf(BuiltinArguments& arguments, Matrix& matrix) {
+    const Value given = matrixOf(arguments, 0, matrix);
+    if (given.kind() == Kind::Error) return given;
+    return matrix.rows == matrix.columns ? Value::nil() : Value::error(xlerrValue);
+}
+
 Value matrixInverse(BuiltinArguments& arguments) {
     Matrix a;
-    const Value given = matrixOf(arguments, 0, a);
+    const Value given = squareMatrixOf(arguments, a);
     if (given.kind() == Kind::Error) return given;
-    if (a.rows != a.columns) return Value::error(xlerrValue);
     double determinant = 0;
     Matrix inverse;
     if (!eliminate(a, determinant, &inverse)) return Value::error(xlerrNum);
@@ -345,9 +351,8 @@ Value matrixInverse(BuiltinArguments& arguments) {
 
 Value matrixDeterminant(BuiltinArguments& arguments) {
     Matrix a;
-    const Value given = matrixOf(arguments, 0, a);
+    const Value given = squareMatrixOf(arguments, a);
     if (given.kind() == Kind::Error) return given;
-    if (a.rows != a.columns) return Value::error(xlerrValue);
     double determinant = 0;
     eliminate(a, determinant, nullptr);
     return numberResult(determinant);
