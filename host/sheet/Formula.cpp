@@ -4,6 +4,7 @@
 #include "Coercion.h"
 #include "XlCall.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <utility>
@@ -64,13 +65,22 @@ private:
         return false;
     }
 
-    static FormulaNode infix(std::string op, FormulaNode left, FormulaNode right) {
+    // The node with its depth counted; evaluating and freeing a tree recurse once per level, so
+    // a long chain such as 1+1+...+1 is bounded too.
+    FormulaNode counted(FormulaNode node) const {
+        for (const FormulaNode& operand : node.operands) node.depth = std::max(node.depth, operand.depth + 1);
+        if (node.depth > maxTreeDepth)
+            fail("the formula is more than " + std::to_string(maxTreeDepth) + " operations deep");
+        return node;
+    }
+
+    FormulaNode infix(std::string op, FormulaNode left, FormulaNode right) const {
         FormulaNode node;
         node.type = FormulaNode::Type::Infix;
         node.text = std::move(op);
         node.operands.push_back(std::move(left));
         node.operands.push_back(std::move(right));
-        return node;
+        return counted(std::move(node));
     }
 
     template <class Operand>
@@ -96,6 +106,7 @@ private:
         Parser& parser_;
     };
     static constexpr int maxDepth = 255;
+    static constexpr int maxTreeDepth = 1024;
 
     FormulaNode comparison() {
         const Nested nested(*this);
@@ -111,7 +122,7 @@ private:
             FormulaNode outer;
             outer.type = FormulaNode::Type::Percent;
             outer.operands.push_back(std::move(node));
-            node = std::move(outer);
+            node = counted(std::move(outer));
         }
         return node;
     }
@@ -124,7 +135,7 @@ private:
         node.type = FormulaNode::Type::Prefix;
         node.text = std::string(1, sign);
         node.operands.push_back(signed_());
-        return node;
+        return counted(std::move(node));
     }
 
     static FormulaNode constant(Value value) {
@@ -324,7 +335,7 @@ private:
                 fail(std::string(builtin->name) + " takes " + range + " arguments, not " + std::to_string(count));
             }
         }
-        return node;
+        return counted(std::move(node));
     }
 
     std::string_view text_;

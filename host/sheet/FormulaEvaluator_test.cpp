@@ -87,6 +87,12 @@ TEST(FormulaEvaluation, OperatorsConvertAndPassErrorsOn) {
     });
 }
 
+TEST(FormulaEvaluation, TheLongestChainAFormulaMayHave) {
+    std::string chain = "A1";
+    for (int i = 1; i < 1024; ++i) chain += "-1";
+    EXPECT_EQ(evaluated(chain), "-1019");
+}
+
 TEST(FormulaEvaluation, ArraysBroadcastAndMismatchesGiveNA) {
     expectAll({
         {"A1:B2*2", "{8, 14; 4, 12}"},

@@ -4,6 +4,7 @@
 #include "XlCall.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <string>
 

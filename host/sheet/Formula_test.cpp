@@ -104,6 +104,12 @@ TEST(FormulaParsing, WhatIsNoFormulaSaysWhy) {
     EXPECT_NE(parsed(deep).find("nests deeper than 255 levels"), std::string::npos);
     EXPECT_NE(parsed(std::string(300, '-') + "1").find("nests deeper"), std::string::npos);
     EXPECT_EQ(parsed(std::string(200, '(') + "1" + std::string(200, ')')), "1");
+    std::string chain = "A1";
+    for (int i = 1; i < 1024; ++i) chain += "+1";
+    EXPECT_EQ(parsed(chain).find("error"), std::string::npos);
+    EXPECT_NE(parsed(chain + "+1").find("more than 1024 operations deep"), std::string::npos);
+    for (int i = 0; i < 100000; ++i) chain += "&1";
+    EXPECT_NE(parsed(chain).find("more than 1024 operations deep"), std::string::npos);
     for (const auto& [text, message] : cases)
         EXPECT_NE(parsed(text).find(message), std::string::npos) << text << ": " << parsed(text);
 }
