@@ -184,6 +184,11 @@ std::string CallerAddress() {
     return ReferenceAddress(caller);
 }
 
+void Alert(const std::string& text) {
+    XlfOper ignored;
+    XlfExcel::Current().CallHost(xlcAlert, ignored.Pointer(), TextValue(text).Pointer());
+}
+
 int RunCommand(void (*body)()) noexcept {
     try {
         XlfExcel& excel = XlfExcel::Current();
@@ -193,9 +198,7 @@ int RunCommand(void (*body)()) noexcept {
             body();
             return 1;
         } catch (...) {
-            const XlfOper text = TextValue(FailureMessage());
-            XlfOper ignored;
-            excel.CallHost(xlcAlert, ignored.Pointer(), text.Pointer());
+            Alert(FailureMessage());
             return 0;
         }
     } catch (...) {

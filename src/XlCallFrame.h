@@ -222,6 +222,9 @@ void* CallWorksheetFunction(WorksheetResult (*body)(Parameters...),
     });
 }
 
+// Shows the text in a dialog, as a command may; nothing is shown when Excel cannot show it.
+void Alert(const std::string& text);
+
 // One run of a command's body, with the previous call's temporary memory reclaimed: 1 when it
 // returns, 0 after an alert with the text of what it threw.
 int RunCommand(void (*body)()) noexcept;

@@ -4,6 +4,7 @@
 #include "TypeText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -141,9 +142,10 @@ std::string ResultProblem(const void* record) {
     // The decoder checks type words, text counts, error codes and array shapes, elements included.
     if (const Value* invalid = result.firstInvalid()) return "unreadable result: " + describe(*invalid);
     if (result.kind() == Kind::Array) {
-        // Excel 2003's sheets show 255 columns of an array; Excel 2007's grid and later ones, all of theirs.
-        const std::int64_t maxColumns = L::sheetColumns == 256 ? 255 : L::sheetColumns;
-        if (result.columns() > maxColumns) return "array of " + std::to_string(result.columns()) + " columns";
+        // No more columns than the grid of an Excel speaking the layout has: 256 before Excel 12
+        // (the add-in keeps 255), 16384 from Excel 12 on.
+        const std::int32_t columns = L::layout == xlhost::Layout::Excel12 ? 16384 : 255;
+        if (result.columns() > columns) return "array of " + std::to_string(result.columns()) + " columns";
         return "";
     }
     if (!IsCellValue(result.kind())) return "result of kind " + std::string(kindName(result.kind()));
