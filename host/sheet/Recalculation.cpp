@@ -1,6 +1,5 @@
 #include "Recalculation.h"
 
-#include "FormulaReferences.h"
 #include "XlCall.h"
 
 #include <algorithm>

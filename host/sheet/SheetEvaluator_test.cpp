@@ -1,5 +1,6 @@
 #include "SheetEvaluator.h"
 
+#include "Formula.h"
 #include "XlCall.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ protected:
             sheets.setCell(sheets.activeSheet(), 4, 2, Value::number(9));
             return CommandRun{{"set C5 = 9"}, {Area{4, 4, 2, 2}}};
         };
-        hooks.isVolatile = [](const SheetEntry& formula) { return formula.function == "vol"; };
+        hooks.isVolatile = [](const SheetEntry& formula) { return formula.formula->text == "vol"; };
         hooks.observer = [this](const SheetEntry*, const Calculation& calculation) {
             for (const auto& cycle : calculation.cycles) cycles.push_back(cycle);
         };
@@ -34,22 +35,23 @@ protected:
     }
     Value call(const SheetEntry& formula) {
         calls.push_back(formula.line);
-        if (formula.function == "vol") return Value::number(double(++volatileCalls));
-        if (formula.function == "cell") {
-            const Area& from = *formula.arguments[0].range;
+        const FormulaNode& call = *formula.formula;
+        if (call.text == "vol") return Value::number(double(++volatileCalls));
+        if (call.text == "cell") {
+            const Area& from = call.operands[0].area;
             return sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
         }
-        if (formula.function == "sum") {
+        if (call.text == "sum") {
             double sum = 0;
-            for (const FormulaArgument& argument : formula.arguments)
-                for (const Value& cell : sheets.cells(sheets.activeSheet(), *argument.range)) {
+            for (const FormulaNode& argument : call.operands)
+                for (const Value& cell : sheets.cells(sheets.activeSheet(), argument.area)) {
                     if (cell.kind() == Kind::Error) return cell;
                     if (cell.kind() == Kind::Number) sum += cell.number();
                 }
             return Value::number(sum);
         }
-        const auto rows = std::int32_t(formula.arguments[0].literal.number());
-        const auto columns = std::int32_t(formula.arguments[1].literal.number());
+        const auto rows = std::int32_t(call.operands[0].constant.number());
+        const auto columns = std::int32_t(call.operands[1].constant.number());
         std::vector<Value> elements;
         for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
         return Value::array(rows, columns, std::move(elements));
