@@ -196,14 +196,9 @@ void Recalculation::changed(const Area& area) {
     // other cells are no longer its result.
     std::vector<std::size_t> owners;
     spills_.meeting(area, [&owners](std::size_t owner) { owners.push_back(owner); });
-    const SheetId active = sheets_.activeSheet();
     for (std::size_t owner : owners) {
         mark(owner);
-        const Area spill = *nodes_[owner].spill;
-        for (const Area& part : beyondAnchor(spill))
-            for (std::int32_t row = part.firstRow; row <= part.lastRow; ++row)
-                for (std::int32_t column = part.firstColumn; column <= part.lastColumn; ++column)
-                    if (!holds(area, row, column)) sheets_.setCell(active, row, column, Value::nil());
+        clearSpill(owner, &area);
         std::vector<std::size_t> marked;  // its readers are marked with it
         setSpill(owner, std::nullopt, marked);
     }
@@ -323,13 +318,13 @@ std::optional<Area> Recalculation::calculateFormula(std::size_t formula) {
     return spill;
 }
 
-void Recalculation::clearSpill(std::size_t formula) {
+void Recalculation::clearSpill(std::size_t formula, const Area* keep) {
     if (!nodes_[formula].spill) return;
     const SheetId active = sheets_.activeSheet();
     for (const Area& part : beyondAnchor(*nodes_[formula].spill))
         for (std::int32_t row = part.firstRow; row <= part.lastRow; ++row)
             for (std::int32_t column = part.firstColumn; column <= part.lastColumn; ++column)
-                sheets_.setCell(active, row, column, Value::nil());
+                if (keep == nullptr || !holds(*keep, row, column)) sheets_.setCell(active, row, column, Value::nil());
 }
 
 // Whether the spill area, its top-left the formula's own cell, holds no other formula's cell and

@@ -118,7 +118,8 @@ private:
     Calculation calculate();
     // Calls the formula and places its result; gives its spill area, if it spills.
     std::optional<Area> calculateFormula(std::size_t formula);
-    void clearSpill(std::size_t formula);
+    // Blanks the cells of the formula's spill but its own and those in `keep`.
+    void clearSpill(std::size_t formula, const Area* keep = nullptr);
     bool hasRoom(const Area& area, std::size_t formula) const;
     // Moves the formula's spill and the edges to what reads it; adds to `stale` every reader, old
     // or new, that is not waiting to be calculated.
