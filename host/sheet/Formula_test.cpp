@@ -108,6 +108,18 @@ TEST(FormulaParsing, WhatIsNoFormulaSaysWhy) {
         EXPECT_NE(parsed(text).find(message), std::string::npos) << text << ": " << parsed(text);
 }
 
+TEST(FormulaParsing, EveryCutOfAFormulaParsesOrSaysWhy) {
+    const std::string text = "=IF(A1>=-2%,{1,\"a\";#N/A,TRUE},'S h'!$A$1:B2&[B]S!C3)^2<>f(,1E-3)";
+    for (std::size_t length = 0; length <= text.size(); ++length)
+        for (std::size_t from = 0; from <= length; from += 7) {
+            const std::string cut = text.substr(from, length - from);
+            EXPECT_FALSE(parsed(cut).empty()) << cut;
+        }
+    EXPECT_EQ(parsed(text),
+              "(<> (^ IF[(>= R1C1 (% (- 2))), {1, \"a\"; #N/A, TRUE}, (& []S h!R1C1:R2C2 [B]S!R3C3)] 2) f[<missing>, "
+              "0.001])");
+}
+
 TEST(FormulaParsing, AreasReadAndVolatileCalls) {
     const FormulaNode formula = parseFormula("SUM(A1:B2, 3) + INDEX(Sheet1!C1:C3, 1) * D4", excel12);
     EXPECT_EQ(formulaAreas(formula), (std::vector<Area>{{0, 1, 0, 1}, {0, 2, 2, 2}, {3, 3, 3, 3}}));
