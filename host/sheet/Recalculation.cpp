@@ -140,14 +140,15 @@ void Recalculation::readersOf(const Area& area, Visit visit) const {
 }
 
 void Recalculation::mark(std::size_t node) {
-    std::vector<std::size_t> pending{node};
-    while (!pending.empty()) {
-        const std::size_t next = pending.back();
-        pending.pop_back();
+    if (nodes_[node].marked) return;  // and so is all that depends on it
+    markPending_.assign(1, node);
+    while (!markPending_.empty()) {
+        const std::size_t next = markPending_.back();
+        markPending_.pop_back();
         if (nodes_[next].marked) continue;
         nodes_[next].marked = true;
         markedNodes_.push_back(next);
-        pending.insert(pending.end(), nodes_[next].dependents.begin(), nodes_[next].dependents.end());
+        markPending_.insert(markPending_.end(), nodes_[next].dependents.begin(), nodes_[next].dependents.end());
     }
 }
 

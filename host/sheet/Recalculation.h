@@ -141,6 +141,7 @@ private:
     AreaIndex blocks_;
     AreaIndex spills_;
     std::vector<std::size_t> markedNodes_;
+    std::vector<std::size_t> markPending_;  // mark()'s work list, kept for its capacity
 };
 
 }  // namespace xlhost
