@@ -13,12 +13,19 @@
 //             checking; "addin_us" the entry point alone on a 2 x 2 record, "host_us_per_formula"
 //             the difference.
 //   Program:  the whole program on the CSV sheet with the formula, and on the formula sheet.
+//   Order:    100000 formulas, each reading the cell of the one before, written top to bottom and
+//             bottom to top: read and calculated on a stand-in function (the cell read, plus one),
+//             the host's own cost. "us_per_formula"; the two should be within 1.5 times.
+//   Change:   1000 independent chains of 100 such formulas; one chain's input set and the sheet
+//             recalculated. "us" per change, "calculated" the formulas it calculated (100: the
+//             chain alone), "full_us" the first calculation of the whole sheet for comparison.
 // Each iteration is timed alone; the counters are medians over the iterations of the processor
 // time, as this machine is shared.
 #include "AddInModule.h"
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
 #include "FormulaEvaluator.h"
+#include "Recalculation.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
@@ -299,6 +306,75 @@ void Formulas(benchmark::State& state) {
     state.counters["host_us_per_formula"] = state.counters["us_per_formula"] - state.counters["addin_us"];
 }
 
+// The stand-in formula of the Order and Change sheets: its one cell's number, plus one.
+Value NextNumber(const SheetModel& sheets, const SheetEntry& formula) {
+    const Area& from = formula.formula->operands[0].area;
+    const Value cell = sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
+    return Value::number((cell.kind() == Kind::Number ? cell.number() : 0) + 1);
+}
+
+constexpr int chainLength = 100000;
+
+// A1 = 1, then A2 = f(A1) ... in the order asked.
+std::string ChainSheet(bool bottomUp) {
+    std::vector<std::string> lines{"A1 = 1\n"};
+    for (int row = 2; row <= chainLength + 1; ++row)
+        lines.push_back("A" + std::to_string(row) + " = f(A" + std::to_string(row - 1) + ")\n");
+    if (bottomUp) std::reverse(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines) text += line;
+    return text;
+}
+
+void Order(benchmark::State& state, bool bottomUp) {
+    const std::string text = ChainSheet(bottomUp);
+    const auto run = [&] {
+        std::istringstream in(text);
+        const SheetFile sheet = parseSheet(in, "chain.sheet", limits);
+        SheetModel sheets;
+        const EvaluatedSheet evaluated = evaluateSheet(
+            sheet, sheets, limits, [&sheets](const SheetEntry& formula) { return NextNumber(sheets, formula); });
+        if (evaluated.formulas.front().value != Value::number(bottomUp ? chainLength + 1 : 2))
+            state.SkipWithError("the chain was calculated out of order");
+    };
+    // Once untimed, so that the process's heap has grown to the size the sheet needs: the first
+    // benchmark of the two would otherwise pay for it alone.
+    run();
+    const double seconds = TimeEach(state, run);
+    state.counters["us_per_formula"] = seconds * 1e6 / chainLength;
+}
+
+void Change(benchmark::State& state) {
+    constexpr int chains = 1000, links = 100;
+    std::string text = "A1:" + cellName(0, chains - 1) + " = 1";
+    for (int c = 1; c < chains; ++c) text += ", 1";
+    text += "\n";
+    for (int row = 1; row <= links; ++row)
+        for (int c = 0; c < chains; ++c) text += cellName(row, c) + " = f(" + cellName(row - 1, c) + ")\n";
+    std::istringstream in(text);
+    const SheetFile sheet = parseSheet(in, "chains.sheet", limits);
+    SheetModel sheets;
+    sheets.setCells(sheets.activeSheet(), 0, 0, sheet.entries[0].values);
+    Recalculation recalculation(
+        sheet, sheets, limits, [&sheets](const SheetEntry& formula) { return NextNumber(sheets, formula); }, nullptr);
+    std::vector<std::size_t> formulas;
+    for (std::size_t i = 1; i < sheet.entries.size(); ++i) formulas.push_back(i);
+    const double start = ProcessorSeconds();
+    recalculation.enter(formulas);
+    const double full = ProcessorSeconds() - start;
+    std::size_t calculated = 0;
+    int round = 0;
+    const double seconds = TimeEach(state, [&] {
+        const std::int32_t chain = round++ * 37 % chains;
+        sheets.setCell(sheets.activeSheet(), 0, chain, Value::number(round));
+        recalculation.changed(Area{0, 0, chain, chain});
+        calculated = recalculation.recalculate(false).calculated.size();
+    });
+    state.counters["us"] = seconds * 1e6;
+    state.counters["calculated"] = double(calculated);
+    state.counters["full_us"] = full * 1e6;
+}
+
 // `perUnit` scales the seconds per unit to the counter's unit.
 void Program(benchmark::State& state, const std::string& sheet, double units, double perUnit, const char* counter) {
     DiscardingBuffer discard;
@@ -334,6 +410,11 @@ int main(int argc, char** argv) {
     Register("Formulas100000", Formulas, 5);
     Register("Program/pass1000x1000", ProgramPass, 3);
     Register("Program/formulas100000", ProgramFormulas, 3);
+    Register(
+        "Order100000/top_down", [](benchmark::State& state) { Order(state, false); }, 5);
+    Register(
+        "Order100000/bottom_up", [](benchmark::State& state) { Order(state, true); }, 5);
+    Register("Change1000chains", Change, 21);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <ostream>
 #include <set>
 #include <sstream>
@@ -126,7 +127,7 @@ std::string cellText(const Value& value, bool fullPrecision) {
 
 void printFormulaResults(std::ostream& out, const EvaluatedSheet& sheet, bool fullPrecision) {
     for (const FormulaResult& result : sheet.formulas) {
-        if (result.entry->isCommand) {
+        if (result.entry->isCommand || result.entry->isChange || result.entry->isRecalculation) {
             out << result.entry->formulaText << '\n';
             for (const std::string& effect : result.effects) out << "     " << effect << '\n';
             continue;
@@ -143,9 +144,12 @@ void printFormulaResults(std::ostream& out, const EvaluatedSheet& sheet, bool fu
 
 void printCsv(std::ostream& out, const EvaluatedSheet& sheet, const SheetModel& sheets) {
     if (!sheet.usedArea) return;
+    // A formula's latest result decides: a recalculation may have given its array room.
+    std::map<const SheetEntry*, const FormulaResult*> latest;
+    for (const FormulaResult& result : sheet.formulas) latest[result.entry] = &result;
     std::set<std::pair<std::int32_t, std::int32_t>> blocked;
-    for (const FormulaResult& result : sheet.formulas)
-        if (result.spillBlocked) blocked.insert({result.area.firstRow, result.area.firstColumn});
+    for (const auto& [entry, result] : latest)
+        if (result->spillBlocked) blocked.insert({result->area.firstRow, result->area.firstColumn});
     std::string line;
     for (std::int32_t r = 0; r <= sheet.usedArea->lastRow; ++r) {
         const std::vector<Value> cells = sheets.cells(sheets.activeSheet(), Area{r, r, 0, sheet.usedArea->lastColumn});

@@ -19,7 +19,8 @@ namespace xlhost {
 // control characters as \xNN.
 std::string cellText(const Value& value, bool fullPrecision);
 
-// Each formula as written, where its result went, and the result as an aligned block.
+// Each formula as written, where its result went, and the result as an aligned block; each run,
+// set and recalc line as written, with what it did.
 void printFormulaResults(std::ostream& out, const EvaluatedSheet& sheet, bool fullPrecision);
 
 // The used part of the sheet from A1, values and results, one CSV row per sheet row, numbers at

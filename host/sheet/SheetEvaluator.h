@@ -2,12 +2,15 @@
 #define HOST_SHEETEVALUATOR_H
 
 // A sheet file played on the stand-in Excel's active sheet: every value block is placed first, as
-// typed-in cells exist all at once; then the formulas run top to bottom, each seeing the values
-// and the results above it. An array result spills from its formula's cell as in today's Excel,
-// unless a cell it would cover is filled (a value, any formula's cell, or an earlier spill) or lies
-// beyond the sheet: then the formula's cell shows #SPILL! and nothing spills. A command line runs
-// in its turn: the lines below see the cells it set (the formulas above are not run again).
+// typed-in cells exist all at once; then the lines run in their turn. The formulas between two
+// run, set or recalc lines (or the sheet's ends) are entered together and calculated in the order
+// their inputs dictate (see Recalculation.h), whatever the order of their lines; a formula reading
+// the cell of a formula entered later reads it blank until then, and is calculated again when it
+// is entered. A command line runs in its turn; what reads the cells it set is recalculated. A set
+// line changes cells and a recalc line recalculates, as Excel's F9 does: each then calculates what
+// reads the changed cells, every volatile formula, and what depends on those.
 
+#include "Recalculation.h"
 #include "SheetFile.h"
 #include "SheetModel.h"
 #include "Value.h"
@@ -19,21 +22,13 @@
 
 namespace xlhost {
 
-struct FormulaResult {
-    const SheetEntry* entry;
-    Area area;                              // the cells the result fills: the formula's own, or the whole spill area
-    Value value;                            // what the function gave: a number, text, boolean, error or array
-    bool spillBlocked;                      // the array had no room; the cell shows #SPILL!
-    std::vector<std::string> effects = {};  // for a command line: what it did, in order
-};
-
+// In the order of the lines: each formula with its result when first calculated; a run line with
+// what the command did; a set or recalc line, then every formula it calculated, in line order,
+// with its new result.
 struct EvaluatedSheet {
     std::vector<FormulaResult> formulas;
     std::optional<Area> usedArea;  // from A1 to the last row and column holding anything
 };
-
-// What a formula's cell gets: a number, text, boolean, error or an array of those.
-using FormulaFunction = std::function<Value(const SheetEntry& formula)>;
 
 // What running a command did: lines for the output, and the areas of the active sheet it set.
 struct CommandRun {
@@ -42,9 +37,18 @@ struct CommandRun {
 };
 using CommandFunction = std::function<CommandRun(const SheetEntry& command)>;
 
-// `run` is needed only when the sheet has command lines.
+// Told of each calculation: the run, set or recalc line it followed, or none for the formulas
+// entered since the last such line.
+using CalculationObserver = std::function<void(const SheetEntry* after, const Calculation& calculation)>;
+
+struct SheetHooks {
+    CommandFunction run;           // needed only when the sheet has command lines
+    VolatileFunction isVolatile;   // none: no formula is volatile
+    CalculationObserver observer;  // optional
+};
+
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             const FormulaFunction& evaluate, const CommandFunction& run = nullptr);
+                             const FormulaFunction& evaluate, const SheetHooks& hooks = {});
 
 }  // namespace xlhost
 

@@ -10,46 +10,75 @@
 namespace xlhost {
 namespace {
 
-// Formulas of a stand-in function: "block(R, C)" gives an R x C array of 1..R*C, "cell(A1)" the value
-// of a cell at the time of the call.
+// Formulas of stand-in functions: "block(R, C)" gives an R x C array of 1..R*C, "cell(A1)" the value
+// of a cell at the time of the call, "sum(...)" the sum of its ranges' numbers (or their first
+// error), "vol()" how often it was called; vol is volatile.
 class Evaluation : public ::testing::Test {
 protected:
     EvaluatedSheet evaluate(const std::string& text, SheetLimits limits = SheetLimits::forExcel(12)) {
         std::istringstream in(text);
         sheet = parseSheet(in, "book.sheet", limits);
+        SheetHooks hooks;
         // The command "fill" sets C5 to 9; every command tells which line it ran on.
-        const auto run = [this](const SheetEntry& command) {
+        hooks.run = [this](const SheetEntry& command) {
             calls.push_back(command.line);
             if (command.function != "fill") return CommandRun{{"nothing"}, {}};
             sheets.setCell(sheets.activeSheet(), 4, 2, Value::number(9));
             return CommandRun{{"set C5 = 9"}, {Area{4, 4, 2, 2}}};
         };
+        hooks.isVolatile = [](const SheetEntry& formula) { return formula.formula->text == "vol"; };
+        hooks.observer = [this](const SheetEntry*, const Calculation& calculation) {
+            for (const auto& cycle : calculation.cycles) cycles.push_back(cycle);
+        };
         return evaluateSheet(
-            sheet, sheets, limits,
-            [this](const SheetEntry& formula) {
-                calls.push_back(formula.line);
-                const FormulaNode& call = *formula.formula;
-                if (call.text == "cell") {
-                    const Area& from = call.operands[0].area;
-                    return sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
+            sheet, sheets, limits, [this](const SheetEntry& formula) { return call(formula); }, hooks);
+    }
+    Value call(const SheetEntry& formula) {
+        calls.push_back(formula.line);
+        const FormulaNode& call = *formula.formula;
+        if (call.text == "vol") return Value::number(double(++volatileCalls));
+        if (call.text == "cell") {
+            const Area& from = call.operands[0].area;
+            return sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
+        }
+        if (call.text == "sum") {
+            double sum = 0;
+            for (const FormulaNode& argument : call.operands)
+                for (const Value& cell : sheets.cells(sheets.activeSheet(), argument.area)) {
+                    if (cell.kind() == Kind::Error) return cell;
+                    if (cell.kind() == Kind::Number) sum += cell.number();
                 }
-                const auto rows = std::int32_t(call.operands[0].constant.number());
-                const auto columns = std::int32_t(call.operands[1].constant.number());
-                std::vector<Value> elements;
-                for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
-                return Value::array(rows, columns, std::move(elements));
-            },
-            run);
+            return Value::number(sum);
+        }
+        const auto rows = std::int32_t(call.operands[0].constant.number());
+        const auto columns = std::int32_t(call.operands[1].constant.number());
+        std::vector<Value> elements;
+        for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
+        return Value::array(rows, columns, std::move(elements));
     }
     Value at(const std::string& cell) {
         const Area area = *parseRange(cell, SheetLimits::forExcel(12));
         return sheets.cell(sheets.activeSheet(), area.firstRow, area.firstColumn);
     }
 
+    // Each result shown, in order: the line, and the value (nil for a run, set or recalc line).
+    static std::vector<std::pair<int, Value>> shown(const EvaluatedSheet& evaluated) {
+        std::vector<std::pair<int, Value>> lines;
+        for (const FormulaResult& result : evaluated.formulas) lines.emplace_back(result.entry->line, result.value);
+        return lines;
+    }
+
     SheetFile sheet;
     SheetModel sheets;
     std::vector<int> calls;
+    std::vector<std::vector<std::size_t>> cycles;  // entry indexes
+    int volatileCalls = 0;
 };
+
+using Shown = std::vector<std::pair<int, Value>>;
+Value n(double number) {
+    return Value::number(number);
+}
 
 TEST_F(Evaluation, ArraysSpillFromTheirCellAndLaterFormulasSeeThem) {
     const EvaluatedSheet evaluated = evaluate("A1 = 7\nB2 = block(2, 3)\nF1 = cell(D3)\nF2 = cell(A1)\n");
@@ -105,12 +134,72 @@ TEST_F(Evaluation, WhatLiesInsideAWideSpillAreaBlocksItAndWhatLiesJustBesideItDo
 
 TEST_F(Evaluation, CommandsRunInTheirTurnAndTheFormulasBelowSeeWhatTheySet) {
     const EvaluatedSheet evaluated = evaluate("A1 = cell(C5)\nrun fill\nA2 = cell(C5)\nrun other\n");
-    EXPECT_EQ(calls, (std::vector<int>{1, 2, 3, 4}));
+    // A1 reads the cell the command set: it is recalculated after it, as Excel would.
+    EXPECT_EQ(calls, (std::vector<int>{1, 2, 1, 3, 4}));
+    EXPECT_EQ(at("A1"), Value::number(9));
     ASSERT_EQ(evaluated.formulas.size(), 4u);
     EXPECT_EQ(evaluated.formulas[0].value, Value::nil());
     EXPECT_EQ(evaluated.formulas[1].effects, std::vector<std::string>{"set C5 = 9"});
     EXPECT_EQ(evaluated.formulas[2].value, Value::number(9));
     EXPECT_EQ(evaluated.usedArea, (Area{0, 4, 0, 2})) << "the cells a command set are used";
+}
+
+TEST_F(Evaluation, FormulasAreCalculatedOnceEachInTheOrderTheirInputsDictate) {
+    const EvaluatedSheet evaluated =
+        evaluate("A1 = sum(A2)\nA2 = sum(A3, B1:B2)\nA3 = sum(B1)\nB1 = 2\nB2 = 3\nC1 = sum(A1:A3)\n");
+    EXPECT_EQ(calls, (std::vector<int>{3, 2, 1, 6}));
+    EXPECT_EQ(shown(evaluated), (Shown{{1, n(7)}, {2, n(7)}, {3, n(2)}, {6, n(16)}}));
+}
+
+TEST_F(Evaluation, ACircularReferenceShowsRefInItsCellsAndIsReportedOnce) {
+    const EvaluatedSheet evaluated =
+        evaluate("A1 = sum(B1)\nB1 = sum(A1)\nC1 = sum(A1)\nD1 = sum(D1)\nE1 = sum(C1:D1)\nF1 = sum(G1)\n");
+    const Value ref = Value::error(xlerrRef);
+    EXPECT_EQ(shown(evaluated), (Shown{{1, ref}, {2, ref}, {3, ref}, {4, ref}, {5, ref}, {6, n(0)}}));
+    EXPECT_EQ(cycles, (std::vector<std::vector<std::size_t>>{{0, 1}, {3}}));
+    EXPECT_EQ(calls, (std::vector<int>{6, 3, 5})) << "the formulas of a cycle are not called";
+}
+
+TEST_F(Evaluation, SetRecalculatesWhatReadsTheCellsAndVolatileFormulasRecalcOnlyThose) {
+    const EvaluatedSheet evaluated = evaluate(
+        "A1 = 1\nA2 = 2\nB1 = sum(A1)\nB2 = sum(A2)\nC1 = sum(B1:B2)\nD1 = vol()\nD2 = sum(D1)\n"
+        "set A1 = 5\nrecalc\nset A9 = 1\n");
+    EXPECT_EQ(calls, (std::vector<int>{3, 4, 5, 6, 7, 3, 5, 6, 7, 6, 7, 6, 7}));
+    EXPECT_EQ(shown(evaluated), (Shown{{3, n(1)},
+                                       {4, n(2)},
+                                       {5, n(3)},
+                                       {6, n(1)},
+                                       {7, n(1)},
+                                       {8, Value::nil()},
+                                       {3, n(5)},
+                                       {5, n(7)},
+                                       {6, n(2)},
+                                       {7, n(2)},
+                                       {9, Value::nil()},
+                                       {6, n(3)},
+                                       {7, n(3)},
+                                       {10, Value::nil()},
+                                       {6, n(4)},
+                                       {7, n(4)}}));
+    const EvaluatedSheet quiet = evaluate("A1 = 1\nrecalc\n");
+    EXPECT_EQ(quiet.formulas.back().effects, std::vector<std::string>{"(no formula to recalculate)"});
+}
+
+TEST_F(Evaluation, AFormulaThatReadsASpillCalculatedAfterItIsCalculatedAgain) {
+    evaluate("A1 = cell(C2)\nB1 = block(2, 2)\nA2 = sum(A1:A1, B2)\n");
+    // A2 read A1 before A1 was found stale: both are calculated again.
+    EXPECT_EQ(calls, (std::vector<int>{1, 2, 3, 1, 3}));
+    EXPECT_EQ(at("A1"), n(4));
+    EXPECT_EQ(at("A2"), n(7));
+}
+
+TEST_F(Evaluation, SettingACellOfASpillBlocksItAndClearsTheRest) {
+    const EvaluatedSheet evaluated = evaluate("B1 = block(2, 2)\nD1 = cell(C2)\nD2 = cell(C1)\nset C2 = 9\n");
+    EXPECT_TRUE(evaluated.formulas[4].spillBlocked);
+    EXPECT_EQ(at("C1"), Value::nil());
+    EXPECT_EQ(at("C2"), n(9));
+    EXPECT_EQ(at("D1"), n(9));
+    EXPECT_EQ(at("D2"), Value::nil());
 }
 
 }  // namespace

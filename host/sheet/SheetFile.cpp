@@ -221,11 +221,11 @@ private:
     std::map<std::pair<std::int32_t, std::int32_t>, Run> runs_;  // by row and first column
 };
 
-// Every cell given once, and no formula reading its own cell or the cell of a formula below it.
+// Every cell given once (a set line changes cells given or not), and no set line on a formula.
 void checkCells(const SheetFile& sheet) {
     GivenCells given;
     for (const SheetEntry& entry : sheet.entries) {
-        if (entry.isCommand) continue;
+        if (entry.isCommand || entry.isChange || entry.isRecalculation) continue;
         const Area& target = entry.target;
         if (entry.isFormula) {
             given.add(target.firstRow, target.firstColumn, target.firstColumn, entry.line, sheet.path);
@@ -244,24 +244,20 @@ void checkCells(const SheetFile& sheet) {
             }
         }
     }
+    // A set line changes values: a formula's cell is not one.
     const FormulaCells formulas(sheet.entries);
-    for (std::size_t index = 0; index < sheet.entries.size(); ++index) {
-        const SheetEntry& formula = sheet.entries[index];
-        if (!formula.isFormula) continue;
-        for (const Area& range : formulaReferences(formula)) {
-            std::optional<std::size_t> first;  // the first formula from this one on whose cell the range holds
-            formulas.anyIn(range, [&first, index](std::size_t other) {
-                if (other >= index && (!first || other < *first)) first = other;
-                return other == index;
-            });
-            if (!first) continue;
-            const SheetEntry& other = sheet.entries[*first];
-            const std::string cell = rangeName(other.target);
-            if (*first == index) throw SheetError(sheet.path, formula.line, "the formula uses its own cell " + cell);
-            throw SheetError(sheet.path, formula.line,
-                             "the formula uses " + cell + ", which the formula on line " + std::to_string(other.line) +
-                                 " computes later (formulas run top to bottom)");
-        }
+    for (const SheetEntry& change : sheet.entries) {
+        if (!change.isChange) continue;
+        std::optional<std::size_t> formula;
+        formulas.anyIn(change.target, [&formula](std::size_t found) {
+            formula = found;
+            return true;
+        });
+        if (!formula) continue;
+        const SheetEntry& other = sheet.entries[*formula];
+        throw SheetError(sheet.path, change.line,
+                         "set changes values, and " + rangeName(other.target) + " holds the formula of line " +
+                             std::to_string(other.line));
     }
 }
 
@@ -277,21 +273,48 @@ bool commandLine(LineReader& reader, SheetEntry& entry) {
     return true;
 }
 
+// "recalc": every volatile formula and what depends on it calculated again; false for any other line.
+bool recalculationLine(LineReader& reader, SheetEntry& entry) {
+    LineReader lookahead = reader;
+    if (!sameIgnoringCase(lookahead.tokenUntil(" \t="), "RECALC")) return false;
+    if (lookahead.peek() == '=') return false;
+    if (!lookahead.atEnd()) reader.fail("'recalc' stands alone on its line");
+    entry.isRecalculation = true;
+    entry.formulaText = "recalc";
+    return true;
+}
+
+// "set RANGE = values": takes the word set, or nothing for any other line.
+bool changeLine(LineReader& reader) {
+    LineReader lookahead = reader;
+    if (!sameIgnoringCase(lookahead.tokenUntil(" \t="), "SET") || lookahead.peek() == '=') return false;
+    reader.tokenUntil(" \t=");
+    return true;
+}
+
 SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const SheetLimits& limits) {
     SheetEntry entry;
     entry.line = line;
-    if (commandLine(reader, entry)) return entry;
+    if (commandLine(reader, entry) || recalculationLine(reader, entry)) return entry;
+    entry.isChange = changeLine(reader);
     const std::string targetText(reader.tokenUntil("="));
-    if (!reader.take('=')) reader.fail("expected 'CELL = ...' or 'RANGE = ...'");
+    if (!reader.take('='))
+        reader.fail(entry.isChange ? "expected 'set CELL = ...' or 'set RANGE = ...'"
+                                   : "expected 'CELL = ...' or 'RANGE = ...'");
     const auto target = parseRange(targetText, limits);
     if (!target) reader.fail("'" + targetText + "' is no cell or range");
     entry.target = *target;
+    if (entry.isChange) {
+        LineReader lookahead = reader;
+        entry.formulaText = "set " + rangeName(*target) + " = " + std::string(lookahead.rest());
+    }
     if (reader.take('@')) {
         entry.values = csvFile(reader, path);
     } else {
         LineReader lookahead = reader;
         const std::string_view name = lookahead.tokenUntil("(,;=");
         if ((name.empty() && lookahead.peek() == '=') || (lookahead.peek() == '(' && isFunctionName(name))) {
+            if (entry.isChange) reader.fail("set gives values; a formula goes on a line of its own");
             entry.isFormula = true;
             entry.formulaText = reader.rest();
             try {

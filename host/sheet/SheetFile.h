@@ -11,12 +11,15 @@
 //   D5 = =ROUND(D1 * 2, 3) + 1    formula after a second '=' (the language: Formula.h)
 //   D6 = mtrx_Row(A1:B2, )        an argument left empty is missing
 //   run fDance                    runs the add-in's command fDance, as Excel's Run dialog does
+//   set A1:B2 = 1, 2; 3, 4        changes cells in its turn, as typing them in would
+//   recalc                        recalculates as Excel's F9 does
 //
 // A target of one cell takes the block's shape from its values; a range must have the values'
 // shape. A formula's target is one cell, from which an array result spills. Cell names are
 // case-insensitive and may carry '$'. In a CSV file a field that is no number, boolean or error is a
-// text, quoted or not, and short rows are padded with blanks. Every cell is given at most once;
-// formulas are evaluated top to bottom, so a formula may not use the cell of a formula below it.
+// text, quoted or not, and short rows are padded with blanks. Every cell is given at most once (set
+// lines aside, which may not change a formula's cell); formulas may read any cell, whatever the
+// order of the lines (see SheetEvaluator.h).
 
 #include "Value.h"
 
@@ -63,10 +66,12 @@ struct SheetEntry {
     Area target;
     bool isFormula = false;
     bool isCommand = false;                      // a "run" line: no target; `function` names the command
+    bool isChange = false;                       // a "set" line: `values` go into `target` in the line's turn
+    bool isRecalculation = false;                // a "recalc" line: no target
     Value values = Value::nil();                 // an array holding the block, for a values or CSV line
     std::string function;                        // for a command line
     std::shared_ptr<const FormulaNode> formula;  // for a formula line
-    std::string formulaText;                     // as written, for the output
+    std::string formulaText;                     // as written (for a run, set or recalc line: the line), for the output
 };
 
 struct SheetFile {

@@ -36,7 +36,8 @@ evaluates SHEET, closes it (xlAutoClose) and reports any Excel memory it did not
               which the dialog does not show
   --csv       the whole used sheet as CSV (full precision, texts quoted) instead of blocks
   --full      numbers at full precision (the shortest form that reads back exactly)
-  --debug     the add-in's diagnostic lines, its status-bar texts and every worksheet call
+  --debug     the add-in's diagnostic lines, its status-bar texts, every worksheet call and
+              the cells each calculation touched
   --version   xllhost's version
   --help      this text
 
@@ -49,12 +50,26 @@ SHEET is plain text, one cell or range per line ('#' starts a comment line):
   D6 = mtrx_Row(A1:B2, )      ranges, nested calls, empty arguments, = <> < <= > >= & + - * /
                               ^ % in Excel's order, element by element over arrays)
   run fDance                  runs the add-in's command fDance, as Excel's Run dialog does
-Formulas run top to bottom and see the lines above them; array results spill from their cell
-(#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
+  set A1:B2 = 1, 2; 3, 4      changes cells in its turn, as typing them in would
+  recalc                      recalculates as Excel's F9 does
+Formulas may read any cell, whatever the order of the lines: the formulas between two run, set
+or recalc lines are calculated together, each once, in the order their inputs dictate, and shown
+in line order (a formula reading the cell of a formula further down, past such a line, reads it
+blank until then). Array results spill from their cell (#SPILL! when a cell in the way is filled).
+Unknown functions give #NAME?, a null result #NUM!. Formulas that read each other in a circle show
+#REF!, and standard error names their cells.
 Excel's functions xllhost computes itself (before the add-in's of the same name): ABS, COLUMNS,
 IF, IFERROR, INDEX, ISERROR, MAX, MDETERM, MIN, MINVERSE, MMULT, MUNIT, RAND, ROUND, ROWS, SUM,
 TRANSPOSE. A blank cell a formula reads shows 0; an add-in's result shows as it is.
 Control characters in result texts show as \xNN.
+
+Recalculation, as Excel's: after a set line, what reads the changed cells is calculated again,
+and so is every volatile formula (one calling RAND or a function registered with ! in its type
+text) and what depends on those; a recalc line (F9) recalculates the volatile formulas and what
+depends on them. Under either line xllhost shows the line, then each formula it calculated, in
+line order, with its new result. After a run line, what reads the cells the command set is
+recalculated silently (the formulas below see those cells). --debug lists the cells each
+calculation touched.
 
 Functions are called as Excel calls them, each argument in the form its registration's type text
 asks for, up to 255 arguments (30 before Excel 12):
@@ -112,7 +127,8 @@ What xllhost answers when the add-in calls Excel, as Excel 2007 and newer (or 20
 
 Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules (each fault is
 listed once, with how often it happened); 2 bad input (arguments, sheet, CSV or add-in file),
-reported as FILE:LINE: message; 3 some cell shows #XLLHOST! (and the add-in broke no rule).
+reported as FILE:LINE: message; 3 some cell shows #XLLHOST! (and the add-in broke no rule); 4 a
+circular reference (and the add-in broke no rule).
 )";
 
 namespace {
@@ -270,10 +286,17 @@ public:
     }
 
     EvaluatedSheet evaluate(const SheetFile& sheet) {
+        SheetHooks hooks;
+        hooks.run = [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); };
+        hooks.isVolatile = [this](const SheetEntry& formula) {
+            return callsVolatileBuiltin(*formula.formula) || callsVolatileFunction(*formula.formula);
+        };
+        hooks.observer = [this, &sheet](const SheetEntry* after, const Calculation& calculation) {
+            showCalculation(sheet, after, calculation);
+        };
         return evaluateSheet(
             sheet, host_.sheets(), limits_,
-            [this, &sheet](const SheetEntry& formula) { return evaluateCell(sheet, formula); },
-            [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); });
+            [this, &sheet](const SheetEntry& formula) { return evaluateCell(sheet, formula); }, hooks);
     }
 
     // Closes the add-in and reports the faults left and what xllhost answered in Excel's place;
@@ -306,6 +329,7 @@ public:
 
     // Formulas xllhost could not call or whose result it could not show.
     std::size_t uncalledCells() const { return uncalledCells_; }
+    std::size_t circularReferences() const { return circularReferences_; }
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
@@ -437,6 +461,42 @@ private:
         return run;
     }
 
+    // Whether the formula calls one of the add-in's functions registered volatile ('!').
+    bool callsVolatileFunction(const FormulaNode& node) const {
+        if (node.type == FormulaNode::Type::Call && !findBuiltin(node.text)) {
+            const Registration* registration = host_.registry().findFunction(node.text);
+            const auto typeText =
+                registration != nullptr ? parseTypeText(registration->typeText()).typeText : std::nullopt;
+            if (typeText && typeText->isVolatile) return true;
+        }
+        return std::any_of(node.operands.begin(), node.operands.end(),
+                           [this](const FormulaNode& operand) { return callsVolatileFunction(operand); });
+    }
+
+    // Each circular reference, as Excel warns of one; with --debug, the cells each calculation touched.
+    void showCalculation(const SheetFile& sheet, const SheetEntry* after, const Calculation& calculation) {
+        const auto cellOf = [&sheet](std::size_t formula) { return rangeName(sheet.entries[formula].target); };
+        for (const std::vector<std::size_t>& cycle : calculation.cycles) {
+            ++circularReferences_;
+            err_ << "xllhost: " << sheet.path << ":" << sheet.entries[cycle.front()].line << ": circular reference: ";
+            if (cycle.size() == 1) {
+                err_ << cellOf(cycle.front()) << " reads itself; it shows #REF!\n";
+                continue;
+            }
+            for (std::size_t formula : cycle)
+                err_ << (formula == cycle.front() ? "" : ", ") << cellOf(formula) << " (line "
+                     << sheet.entries[formula].line << ")";
+            err_ << " read each other; they show #REF!\n";
+        }
+        if (!options_.debug) return;
+        err_ << "calculated";
+        if (after != nullptr) err_ << " after line " << after->line << " (" << after->formulaText << ")";
+        err_ << ":";
+        for (std::size_t formula : calculation.calculated) err_ << ' ' << cellOf(formula);
+        if (calculation.calculated.empty()) err_ << " nothing";
+        err_ << '\n';
+    }
+
     // The add-in's alerts as Excel would show them, and with --debug its status-bar texts.
     void showMessages() {
         const auto& alerts = host_.alerts();
@@ -455,6 +515,7 @@ private:
     AddInModule addIn_;
     FaultLog faults_;
     std::size_t uncalledCells_ = 0;
+    std::size_t circularReferences_ = 0;
     std::size_t statusShown_ = 0;
     std::size_t alertsShown_ = 0;
 };
@@ -484,6 +545,7 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
     else
         printFormulaResults(out, *evaluated, options.fullPrecision);
     if (!clean) return xllhostAddInFaults;
+    if (session.circularReferences() != 0) return xllhostCircularReference;
     return session.uncalledCells() == 0 ? xllhostSucceeded : xllhostUncalledCells;
 }
 

@@ -13,9 +13,10 @@ namespace xlhost {
 
 // Exit statuses.
 constexpr int xllhostSucceeded = 0;
-constexpr int xllhostAddInFaults = 1;    // the add-in leaked Excel memory or broke Excel's rules
-constexpr int xllhostBadInput = 2;       // bad arguments, sheet, CSV file or add-in file
-constexpr int xllhostUncalledCells = 3;  // a formula xllhost could not call or show (its cell shows #XLLHOST!)
+constexpr int xllhostAddInFaults = 1;        // the add-in leaked Excel memory or broke Excel's rules
+constexpr int xllhostBadInput = 2;           // bad arguments, sheet, CSV file or add-in file
+constexpr int xllhostUncalledCells = 3;      // a formula xllhost could not call or show (its cell shows #XLLHOST!)
+constexpr int xllhostCircularReference = 4;  // formulas that read each other in a circle (they show #REF!)
 
 extern const char* const xllhostHelp;
 

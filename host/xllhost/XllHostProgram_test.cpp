@@ -165,7 +165,20 @@ TEST_F(XllHost, ACommandRunsOnALineOfItsOwnAndShowsWhatItDid) {
             << "Excel " << version;
         EXPECT_EQ(ran.err, "") << "the alert is part of the command's output";
     }
-    EXPECT_EQ(sheet(text, {"--csv"}).out, "\"marked\",\"nil\"\n,\"str marked\"\n");
+    // The sheet at the end: B1 was recalculated after the command set the cell it reads.
+    EXPECT_EQ(sheet(text, {"--csv"}).out, "\"marked\",\"str marked\"\n,\"str marked\"\n");
+}
+
+TEST_F(XllHost, CircularReferencesShowRefAreNamedOnStandardErrorAndExitFour) {
+    const Outcome ran = sheet("A1 = probe_Sum(B1)\nB1 = probe_Sum(A1)\nC1 = probe_Sum(C1)\nD1 = probe_Sum(E1)\n");
+    EXPECT_EQ(ran.status, xllhostCircularReference);
+    EXPECT_EQ(ran.out,
+              "A1 = probe_Sum(B1)\n     #REF!\nB1 = probe_Sum(A1)\n     #REF!\nC1 = probe_Sum(C1)\n     #REF!\n"
+              "D1 = probe_Sum(E1)\n     0\n");
+    const std::string path = (folder / "book.sheet").string();
+    EXPECT_EQ(ran.err, "xllhost: " + path +
+                           ":1: circular reference: A1 (line 1), B1 (line 2) read each other; they show #REF!\n" +
+                           "xllhost: " + path + ":3: circular reference: C1 reads itself; it shows #REF!\n");
 }
 
 TEST_F(XllHost, AFunctionExcelRefusedShowsNameAndSaysWhy) {
