@@ -32,8 +32,11 @@ table.cells td.text { text-align: left; }
 .inputs { display: flex; flex-wrap: wrap; gap: .8em 2.5em; margin: .6em 0; }
 .inputs figure { margin: 0; }
 .inputs figcaption { font-size: 90%; color: #444; margin-bottom: .2em; }
-table.cases > tbody > tr > td { vertical-align: middle; }
-table.cases > tbody > tr > td:first-child { white-space: nowrap; }
+table.cases { width: 100%; }
+table.cases > tbody > tr > td { vertical-align: middle; padding-top: .2em; padding-bottom: .2em; }
+table.cases > tbody > tr > td:first-child { width: 45%; }
+.note { font-size: 92%; color: #444; }
+.shown { font-family: Consolas, "Courier New", monospace; }
 .toc ul { list-style: none; padding-left: 1.2em; }
 .toc > ul { columns: 2; }
 .toc li { break-inside: avoid; }
@@ -64,6 +67,13 @@ def cells_table(rows):
     return "\n".join(lines)
 
 
+def result(rows):
+    """A formula's result: a message or an error as the text the cell shows, an array as its cells."""
+    if len(rows) == 1 and len(rows[0]) == 1 and not isinstance(rows[0][0], (int, float)):
+        return '<span class="shown">%s</span>' % html.escape(general(rows[0][0]))
+    return cells_table(rows)
+
+
 def function_sections(text):
     """docs/functions.md by function: its argument lines ("- name: description") and the rest."""
     sections = {}
@@ -83,12 +93,11 @@ def worked_example(laid_out, workbook):
     sheet = laid_out.sheet
     inputs = "".join('<figure><figcaption>%s, in <code>%s</code></figcaption>%s</figure>' % (
         html.escape(given.label), area_name(area), cells_table(given.rows)) for given, area in laid_out.input_areas())
-    cases = "".join("<tr><td><code>=%s</code></td><td>%s</td><td>%s</td></tr>" % (
-        html.escape(formula.text), cells_table(formula.values), html.escape(case.note))
-        for case, formula in laid_out.results)
+    cases = "".join('<tr><td><code>=%s</code><div class="note">%s</div></td><td>%s</td></tr>' % (
+        html.escape(formula.text), html.escape(case.note), result(formula.values)) for case, formula in laid_out.results)
     return ('<div class="example">\n<p><strong>Examples</strong>, from the sheet <em>%s</em> of <code>%s</code>, '
             'computed by the add-in:</p>\n<div class="inputs">%s</div>\n<table class="cases">\n'
-            "<tr><th>formula</th><th>result</th><th>what it shows</th></tr>\n%s\n</table>\n</div>" % (
+            "<tr><th>formula, and what it shows</th><th>result</th></tr>\n%s\n</table>\n</div>" % (
                 html.escape(sheet.name), html.escape(workbook), inputs, cases))
 
 
