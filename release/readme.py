@@ -90,8 +90,9 @@ release is in CHANGELOG.txt.
 
 
 def changelog_text(markdown, version):
-    """The changelog, which must have an entry for this version: a release says what it changes."""
-    match = re.search(r"^## %s(?:\s|$)" % re.escape(version), markdown, flags=re.MULTILINE)
-    if not match:
-        raise ValueError("CHANGELOG.md has no entry for version %s (a line \"## %s ...\")" % (version, version))
-    return markdown
+    """The changelog's entries, the first of them this version's: a release says what it changes. What
+    stands before the first entry is for the project's developers."""
+    entries = re.search(r"^## ", markdown, flags=re.MULTILINE)
+    if not entries or not re.match(r"## %s(?:\s|$)" % re.escape(version), markdown[entries.start():]):
+        raise ValueError("CHANGELOG.md has no entry for version %s first (a line \"## %s\")" % (version, version))
+    return "Changes\n=======\n\n" + markdown[entries.start():]

@@ -239,8 +239,8 @@ class ReleaseChecks(unittest.TestCase):
                 self.assertEqual(len(self.problems(check.check_windows_text, path)), found, data)
 
     def test_a_release_needs_a_changelog_entry_for_its_version(self):
-        text = "# Changes\n\n## 1.0.1\n\n- x\n"
-        self.assertEqual(changelog_text(text, "1.0.1"), text)
+        text = "# Changes\n\nFor developers: scripts/package.\n\n## 1.0.1\n\n- x\n\n## 1.0.0\n\n- y\n"
+        self.assertEqual(changelog_text(text, "1.0.1"), "Changes\n=======\n\n## 1.0.1\n\n- x\n\n## 1.0.0\n\n- y\n")
         for version in ("1.0.0", "1.0"):
             with self.assertRaises(ValueError):
                 changelog_text(text, version)
