@@ -75,11 +75,14 @@ def release_files(addins):
 def sign(path, certificate, description, timestamp=None):
     """Signs the file in place with the PKCS#12 certificate; the password, if any, from SIGN_PASSWORD."""
     signed = path + ".signed"
-    command = ["osslsigncode", "sign", "-pkcs12", certificate, "-readpass", "-", "-h", "sha256", "-n", description]
+    password = os.environ.get("SIGN_PASSWORD")
+    command = ["osslsigncode", "sign", "-pkcs12", certificate, "-h", "sha256", "-n", description]
+    if password is not None:
+        command += ["-readpass", "-"]  # from standard input: a command line shows in every process list
     if timestamp:
         command += ["-t", timestamp]
-    done = subprocess.run(command + ["-in", path, "-out", signed], input=os.environ.get("SIGN_PASSWORD", ""),
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    done = subprocess.run(command + ["-in", path, "-out", signed], input=password or "", stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, text=True)
     if done.returncode != 0:
         if os.path.exists(signed):
             os.remove(signed)

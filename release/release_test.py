@@ -278,9 +278,9 @@ class Signing(unittest.TestCase):
         shutil.copyfile(self.dll, path)
         return path
 
-    def signature_problems(self, path, signed):
+    def signature_problems(self, path, signed, ca=True):
         problems = check.Problems()
-        check.check_signature(path, signed, self.pem, problems)
+        check.check_signature(path, signed, self.pem if ca else None, problems)
         return problems.found
 
     def test_a_signed_file_verifies_and_an_unsigned_one_does_not(self):
@@ -291,6 +291,8 @@ class Signing(unittest.TestCase):
         self.assertEqual(self.signature_problems(unsigned, False), [])
         self.assertEqual(len(self.signature_problems(unsigned, True)), 1)
         self.assertEqual(len(self.signature_problems(signed, False)), 1)
+        # Not by an authority the system trusts: only the test's own certificate vouches for it.
+        self.assertIn("does not verify", "".join(self.signature_problems(signed, True, ca=False)))
 
     def test_a_wrong_password_fails_and_leaves_the_file_unsigned(self):
         path = self.copy("wrong.xll")
