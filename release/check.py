@@ -44,8 +44,7 @@ FUNCTION_CALL = re.compile(r"([A-Za-z_][A-Za-z0-9_.]*)\s*\(")
 # What reads as the name of a file (with a known extension) or as a path in the project's source.
 FILE_NAME = re.compile(r"(?<![\w%/.-])(?:[\w-]+/)*[\w.-]*\w\.(?:xll|xlsx|xls|html?|txt|md|sheet|csv|zip|dll|exe)\b"
                        r"|\b(?:examples|docs|release|scripts|build|src|host|addin)/[\w./-]+", re.IGNORECASE)
-# Placeholders the guide uses in commands, and the tool that computed the results, which users do not have.
-PLACEHOLDERS = {"CERT.pfx"}
+# The tool that computed the results, which users do not have.
 UNSHIPPED_WORDS = ("xllhost",)
 
 
@@ -240,8 +239,7 @@ def readable_text(path):
 def check_references(name, text, shipped, problems):
     """The text names no file the release does not hold, and not the tool that computed the results."""
     for named in sorted(set(FILE_NAME.findall(text))):
-        problems.expect(named in shipped or named in PLACEHOLDERS, "%s names %s, which the release does not hold" %
-                        (name, named))
+        problems.expect(named in shipped, "%s names %s, which the release does not hold" % (name, named))
     for word in UNSHIPPED_WORDS:
         problems.expect(word not in text.lower(), "%s names %s, which users do not have" % (name, word))
 
