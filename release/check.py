@@ -30,6 +30,7 @@ import subprocess
 
 import openpyxl
 import pefile
+from markdown.extensions.toc import slugify
 
 from addins import ADDINS, release_name
 from package import CHANGELOG, README, SUMS, release_files
@@ -217,7 +218,7 @@ def check_guide(path, version, registered, problems):
     headings = re.findall(r"<h1\b", page)
     problems.expect(len(headings) == 1, "the guide has %d top headings (a line starting with '#'?)" % len(headings))
     for name in registered:
-        problems.expect('id="%s"' % name.lower() in page, "the guide has no entry for %s" % name)
+        problems.expect('id="%s"' % slugify(name, "-") in page, "the guide has no entry for %s" % name)
         problems.expect("<code>=%s(" % name in page, "the guide shows no syntax or example of %s" % name)
 
 

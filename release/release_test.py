@@ -59,9 +59,10 @@ class XllHostOutput(unittest.TestCase):
                                 "      a:  first . \n"
                                 "      b:  second . \n"
                                 "  f_None()    [xlf_None, type Q]\n"
-                                "       Nothing \n")
+                                "       Nothing \n"
+                                "  F.DOT(a)    [xlDot, type QQ$]\n")
         self.assertEqual((listing.addin_name, listing.category), ("Matrix Functions", "C"))
-        self.assertEqual([f.syntax() for f in listing.functions], ["f_Two(a, b)", "f_None()"])
+        self.assertEqual([f.syntax() for f in listing.functions], ["f_Two(a, b)", "f_None()", "F.DOT(a)"])
         self.assertEqual([(a.name, a.help) for a in listing.functions[0].arguments], [("a", "first ."), ("b", "second .")])
         self.assertIsNone(parse_listing("Category: C\n").addin_name)
         with self.assertRaises(XllHostError):
