@@ -20,6 +20,8 @@ import xlsxwriter
 from xllhost import Error, XllHostError, area_name, sheet_line
 
 TITLE_ROW, HELP_ROW, KEY_ROW = 0, 1, 2
+SHEET_WIDTHS = (46, 36) + (13,) * 9  # labels and notes, addresses and formulas, then values
+HELP_COLUMNS = 7  # the help text's width, as wide as the widest inputs and results
 INPUTS_HEADER_ROW = 4
 VALUE_COLUMN = 2  # inputs and results start in column C; A holds labels and notes, B addresses and formulas
 # Where each formula goes alone first, to learn its result's size: far below anything else.
@@ -94,7 +96,7 @@ def lay_out_all(host, sheets, listing):
 class Formats:
     def __init__(self, book):
         self.title = book.add_format({"bold": True, "font_size": 14})
-        self.help = book.add_format({"italic": True, "font_color": "#595959"})
+        self.help = book.add_format({"italic": True, "font_color": "#595959", "text_wrap": True, "valign": "top"})
         self.header = book.add_format({"bold": True, "bottom": 1})
         self.text = book.add_format({"text_wrap": True, "valign": "top"})
         self.link = book.add_format({"font_color": "blue", "underline": 1, "font_name": "Consolas"})
@@ -120,13 +122,15 @@ def write_function_sheet(book, formats, laid_out, function):
     """Returns the sheet's cells that hold an error result, by name, each with its error, and the
     cells that show a formula as a text."""
     worksheet = book.add_worksheet(laid_out.sheet.name)
-    worksheet.set_column(0, 0, 46)
-    worksheet.set_column(1, 1, 36)
-    worksheet.set_column(VALUE_COLUMN, VALUE_COLUMN + 8, 13)
+    for column, width in enumerate(SHEET_WIDTHS):
+        worksheet.set_column(column, column, width)
     worksheet.set_landscape()
     worksheet.fit_to_pages(1, 0)
     worksheet.write_string(TITLE_ROW, 0, function.syntax(), formats.title)
-    worksheet.write_string(HELP_ROW, 0, "Insert Function describes it as \u201c%s\u201d" % function.help, formats.help)
+    # Some help texts are long: wrapped over the page's width rather than running off it.
+    help_text = "Insert Function describes it as \u201c%s\u201d" % function.help
+    worksheet.merge_range(HELP_ROW, 0, HELP_ROW, HELP_COLUMNS - 1, help_text, formats.help)
+    worksheet.set_row(HELP_ROW, paragraph_height(help_text, SHEET_WIDTHS[:HELP_COLUMNS]))
     worksheet.write_string(KEY_ROW, 0, "Inputs are yellow, results green. Each result is an array formula: "
                                        "see the About sheet.", formats.help)
 
@@ -175,10 +179,11 @@ def cached(value):
 ABOUT_WIDTHS = (22, 80)
 
 
-def paragraph_height(text):
-    """Excel fits a wrapped cell's height on opening the file, but not a merged one's: this is that
-    height, in points, from an average character width of Calibri 11."""
-    per_line = int(sum(ABOUT_WIDTHS) * 1.1)
+def paragraph_height(text, widths):
+    """Excel fits a wrapped cell's height on opening the file, but not a merged one's: this is the
+    height, in points, of a text wrapped over columns of these widths, from an average character
+    width of Calibri 11."""
+    per_line = int(sum(widths) * 1.1)
     lines = sum(-(-max(len(part), 1) // per_line) for part in text.split("\n"))
     return 15 * lines + 3
 
@@ -202,7 +207,7 @@ def write_about_sheet(book, formats, addin, version, laid_out, functions):
     row = 2
     for line in lines:
         worksheet.merge_range(row, 0, row, len(ABOUT_WIDTHS) - 1, line, formats.text)
-        worksheet.set_row(row, paragraph_height(line))
+        worksheet.set_row(row, paragraph_height(line, ABOUT_WIDTHS))
         row += 1
     row += 1
     worksheet.write_string(row, 0, "Sheet", formats.header)
