@@ -1,20 +1,27 @@
-"""The release tools: reading xllhost's output, the guide's reference, and the workbook check, which
-must catch a workbook that differs from what the add-in computes. The tests that run the add-in use
+"""The release tools: reading xllhost's output, the guide's reference, the workbook's error cells and
+inert formula texts, signing, and the checks, which must catch a workbook that differs from what the
+add-in computes and a release that names files it does not hold. The tests that run the add-in use
 the native build in NATIVE_BUILD (default build/native).
 
     /usr/bin/python3 -m unittest discover -s release -p '*_test.py'
 """
 
 import os
+import shutil
+import subprocess
 import tempfile
 import unittest
+from unittest import mock
 
 import openpyxl
 import xlsxwriter
 
 import check
 import guide
-from workbook import make_workbook
+import package
+import workbook
+from addins import ADDINS
+from readme import changelog_text
 from xllhost import Error, XllHost, XllHostError, area_name, csv_fields, parse_area, parse_listing, sheet_value
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -52,9 +59,10 @@ class XllHostOutput(unittest.TestCase):
                                 "      a:  first . \n"
                                 "      b:  second . \n"
                                 "  f_None()    [xlf_None, type Q]\n"
-                                "       Nothing \n")
+                                "       Nothing \n"
+                                "  F.DOT(a)    [xlDot, type QQ$]\n")
         self.assertEqual((listing.addin_name, listing.category), ("Matrix Functions", "C"))
-        self.assertEqual([f.syntax() for f in listing.functions], ["f_Two(a, b)", "f_None()"])
+        self.assertEqual([f.syntax() for f in listing.functions], ["f_Two(a, b)", "f_None()", "F.DOT(a)"])
         self.assertEqual([(a.name, a.help) for a in listing.functions[0].arguments], [("a", "first ."), ("b", "second .")])
         self.assertIsNone(parse_listing("Category: C\n").addin_name)
         with self.assertRaises(XllHostError):
@@ -74,7 +82,7 @@ class Reference(unittest.TestCase):
     def test_a_section_missing_extra_or_with_other_arguments_is_refused(self):
         for text in ("## f_Row\n- m: a\n- n: b\n## f_Gone\n- x: y\n", "## f_Other\n- m: a\n", "## f_Row\n- m: a\n"):
             with self.assertRaises(XllHostError, msg=text):
-                guide.reference(self.LISTING, guide.function_sections(text), None, "demo")
+                guide.reference(self.LISTING, guide.function_sections(text), [], "book.xlsx")
 
 
 @unittest.skipUnless(os.path.exists(os.path.join(NATIVE_BUILD, "bin", "xllhost")), "no native build")
@@ -96,6 +104,7 @@ class WorkbookCheck(unittest.TestCase):
         path = os.path.join(self.folder.name, "book.xlsx")
         book = xlsxwriter.Workbook(path)
         sheet = book.add_worksheet("S")
+        self.code = book.add_format({"font_name": "Consolas"})
         sheet.write_row(0, 0, [4, 2])
         sheet.write_row(1, 0, [2, 3])
         write(sheet)
@@ -104,8 +113,13 @@ class WorkbookCheck(unittest.TestCase):
 
     def test_the_made_workbook_passes(self):
         path = os.path.join(self.folder.name, "examples.xlsx")
-        make_workbook(path, self.host, self.host.version(), self.host.listing())
+        listing = self.host.listing()
+        workbook.make_workbook(path, ADDINS[0], self.host.version(), listing,
+                               workbook.lay_out_all(self.host, ADDINS[0].sheets, listing))
         self.assertEqual(self.problems_of(path), [])
+        problems = check.Problems()
+        check.check_references("examples.xlsx", check.readable_text(path), {ADDINS[0].guide_page}, problems)
+        self.assertEqual(problems.found, [])
 
     def test_the_add_ins_own_results_pass(self):
         def write(sheet):
@@ -114,7 +128,19 @@ class WorkbookCheck(unittest.TestCase):
             sheet.write_row(4, 0, [1, 2 ** 0.5])
             sheet.write_dynamic_array_formula(6, 0, 6, 0, "=mtrx_Invert(A1:A2)", None, "Input should be a square matrix")
             sheet.write_dynamic_array_formula(7, 0, 7, 0, "=mtrx_Determinant(A1:B1)", None, "#VALUE!")
-        self.assertEqual(self.problems_of(self.one_sheet(write)), [])
+            sheet.write_string(7, 1, "=mtrx_Determinant(A1:B1)", self.code)
+        path = self.one_sheet(write)
+        workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A8": "#VALUE!"}, ["B8"])})
+        self.assertEqual(self.problems_of(path), [])
+
+    def test_errors_stored_as_texts_and_live_formula_texts_are_caught(self):
+        def write(sheet):
+            sheet.write_dynamic_array_formula(7, 0, 7, 0, "=mtrx_Determinant(A1:B1)", None, "#VALUE!")
+            sheet.write_string(7, 1, "=mtrx_Determinant(A1:B1)")
+        problems = "\n".join(self.problems_of(self.one_sheet(write)))
+        self.assertEqual(problems.count("\n"), 1, problems)
+        self.assertIn("A8 holds '#VALUE!' (type s)", problems)
+        self.assertIn("B8: the formula shown as a text becomes a formula", problems)
 
     def test_a_result_off_in_its_15th_digit_is_caught(self):
         def write(sheet):
@@ -148,6 +174,141 @@ class WorkbookCheck(unittest.TestCase):
         problems = self.problems_of(self.one_sheet(write))
         self.assertTrue(any("A4: no array formula" in p for p in problems), problems)
         self.assertTrue(any("SUM is no registered function" in p for p in problems), problems)
+
+
+
+class WorkbookFinish(unittest.TestCase):
+    """Error values and quote prefixes written into an XlsxWriter file, read back with openpyxl."""
+
+    def test_cells_become_errors_and_formula_texts_stay_texts(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "book.xlsx")
+            book = xlsxwriter.Workbook(path)
+            sheet = book.add_worksheet("S")
+            code = book.add_format({"font_name": "Consolas"})
+            sheet.write_dynamic_array_formula(0, 0, 1, 0, "=F(1)", None, "#NUM!")
+            sheet.write_string(1, 0, "#N/A")
+            sheet.write_string(0, 1, "=F(1)", code)
+            sheet.write_string(1, 1, "#DIV/0!")  # a text that only looks like an error stays one
+            book.close()
+            workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A1": "#NUM!", "A2": "#N/A"}, ["B1"])})
+            values = openpyxl.load_workbook(path, data_only=True)["S"]
+            formulas = openpyxl.load_workbook(path)["S"]
+            self.assertEqual([(c.value, c.data_type) for c in values["A1":"B2"][0] + values["A1":"B2"][1]],
+                             [("#NUM!", "e"), ("=F(1)", "s"), ("#N/A", "e"), ("#DIV/0!", "s")])
+            self.assertEqual((formulas["A1"].data_type, formulas.formula_attributes["A1"]["ref"]), ("f", "A1:A2"))
+            self.assertEqual([formulas[name].quotePrefix for name in ("A1", "B1", "B2")], [False, True, False])
+
+    def test_a_cell_that_is_not_there_is_refused(self):
+        with self.assertRaises(workbook.XllHostError):
+            workbook.typed_errors('<c r="A1" s="1"><v>1</v></c>', {"A2": "#VALUE!"})
+
+
+class ReleaseChecks(unittest.TestCase):
+    def problems(self, function, *arguments):
+        problems = check.Problems()
+        function(*arguments, problems)
+        return problems.found
+
+    def test_texts_name_only_shipped_files(self):
+        shipped = {"MatrixFunctions.xll", "README.txt"}
+        for text, found in [
+            ("Load MatrixFunctions.xll; see README.txt. signtool ... /f CERT.pfx; %APPDATA%\\Microsoft", 0),
+            ("The examples of examples/demo.sheet and MatrixFunctions-examples.xlsx", 2),
+            ("Results computed by the add-in through xllhost", 1),
+            ("Built in build/win32/bin; the <code>.xll</code> file", 1),
+        ]:
+            self.assertEqual(len(self.problems(check.check_references, "t", text, shipped)), found, text)
+
+    def test_the_zip_holds_one_folder_with_the_release_files(self):
+        expected = {"a.xll", "README.txt"}
+        for names, found in [
+            (["R-1/", "R-1/a.xll", "R-1/README.txt"], 0),
+            (["R-1/a.xll", "R-1/README.txt"], 0),
+            (["a.xll", "README.txt"], 2),
+            (["R-1/a.xll", "R-1/README.txt", "R-1/demo.sheet"], 1),
+            (["R-2/a.xll", "R-2/README.txt"], 2),
+        ]:
+            self.assertEqual(len(self.problems(check.check_folder, names, "R-1", expected)), found, names)
+
+    def test_plain_texts_have_windows_line_ends(self):
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "README.txt")
+            for data, found in [(b"a\r\nb\r\n", 0), (b"a\nb\r\n", 1), (b"", 1)]:
+                with open(path, "wb") as text:
+                    text.write(data)
+                self.assertEqual(len(self.problems(check.check_windows_text, path)), found, data)
+
+    def test_a_release_needs_a_changelog_entry_for_its_version(self):
+        text = "# Changes\n\nFor developers: scripts/package.\n\n## 1.0.1\n\n- x\n\n## 1.0.0\n\n- y\n"
+        self.assertEqual(changelog_text(text, "1.0.1"), "Changes\n=======\n\n## 1.0.1\n\n- x\n\n## 1.0.0\n\n- y\n")
+        for version in ("1.0.0", "1.0"):
+            with self.assertRaises(ValueError):
+                changelog_text(text, version)
+
+
+@unittest.skipUnless(shutil.which("osslsigncode") and shutil.which("openssl") and
+                     shutil.which("x86_64-w64-mingw32-gcc"), "no osslsigncode, openssl or MinGW-w64")
+class Signing(unittest.TestCase):
+    """Signs a DLL made here with a throwaway self-signed certificate, and checks the signature."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        folder = cls.folder.name
+        cls.pem, key, cls.pfx = (os.path.join(folder, name) for name in ("cert.pem", "key.pem", "cert.pfx"))
+        source = os.path.join(folder, "empty.c")
+        with open(source, "w") as c:
+            c.write("int __declspec(dllexport) answer(void) { return 42; }\n")
+        cls.dll = os.path.join(folder, "plain.dll")
+        for command in (
+                ["x86_64-w64-mingw32-gcc", "-shared", "-o", cls.dll, source],
+                ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                 "/CN=Release test publisher", "-addext", "extendedKeyUsage=codeSigning", "-keyout", key,
+                 "-out", cls.pem],
+                ["openssl", "pkcs12", "-export", "-inkey", key, "-in", cls.pem, "-out", cls.pfx, "-passout",
+                 "pass:secret"]):
+            subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+
+    def copy(self, name):
+        path = os.path.join(self.folder.name, name)
+        shutil.copyfile(self.dll, path)
+        return path
+
+    def signature_problems(self, path, signed, ca=True):
+        problems = check.Problems()
+        check.check_signature(path, signed, self.pem if ca else None, problems)
+        return problems.found
+
+    def test_a_signed_file_verifies_and_an_unsigned_one_does_not(self):
+        signed, unsigned = self.copy("signed.xll"), self.copy("unsigned.xll")
+        with mock.patch.dict(os.environ, {"SIGN_PASSWORD": "secret"}):
+            package.sign(signed, self.pfx, "Matrix Functions")
+        self.assertEqual(self.signature_problems(signed, True), [])
+        self.assertEqual(self.signature_problems(unsigned, False), [])
+        self.assertEqual(len(self.signature_problems(unsigned, True)), 1)
+        self.assertEqual(len(self.signature_problems(signed, False)), 1)
+        # Not by an authority the system trusts: only the test's own certificate vouches for it.
+        self.assertIn("does not verify", "".join(self.signature_problems(signed, True, ca=False)))
+
+    def test_a_wrong_password_fails_and_leaves_the_file_unsigned(self):
+        path = self.copy("wrong.xll")
+        with mock.patch.dict(os.environ, {"SIGN_PASSWORD": "wrong"}), self.assertRaises(package.PackageError):
+            package.sign(path, self.pfx, "Matrix Functions")
+        self.assertEqual(check.signature_size(path), 0)
+        self.assertFalse(os.path.exists(path + ".signed"))
+
+    def test_the_timestamp_server_reaches_osslsigncode(self):
+        path = self.copy("stamped.xll")
+        done = subprocess.CompletedProcess([], 0, "")
+        with mock.patch("package.subprocess.run", return_value=done) as run, mock.patch("package.os.replace"):
+            package.sign(path, self.pfx, "Matrix Functions", "http://timestamp.example")
+        command = run.call_args[0][0]
+        self.assertEqual(command[command.index("-t") + 1], "http://timestamp.example")
 
 
 if __name__ == "__main__":

@@ -170,7 +170,7 @@ def parse_listing(text):
         elif line.startswith("Refused: "):
             raise XllHostError("Excel refused a registration: " + line)
         elif re.match(r"^  \S", line):
-            match = re.fullmatch(r"  (\w+)\(([^)]*)\)    \[(\w+), type \w+\]", line)
+            match = re.fullmatch(r"  ([\w.]+)\(([^)]*)\)    \[(\w+), type \S+\]", line)
             if not match:
                 raise XllHostError("unexpected --list line: " + line)
             names = [name for name in match.group(2).split(", ") if name]
