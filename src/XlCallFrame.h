@@ -107,6 +107,17 @@ private:
 // The cell value for the exception in flight; to be called from a catch block only.
 void* FailureRecord();
 
+// The wizard short cut, then the body; whatever they throw becomes the cell's value.
+template <class Body>
+void* RunBodyInFrame(XlfExcel& excel, Body& body) {
+    try {
+        if (excel.InFunctionWizard()) return XlfOper(true).Pointer();
+        return body();
+    } catch (...) {
+        return FailureRecord();
+    }
+}
+
 // Steps around the body: ReleaseTemp(false) for every call (the wizard's included) before the
 // handler table applies, then the wizard short cut, then the body. A failure that the handler
 // table itself cannot report (the connection cannot be set up, the lock cannot be taken, memory
@@ -119,12 +130,22 @@ void* RunWorksheetCall(Body body) noexcept {
         XlfExcel& excel = XlfExcel::Current();
         const XlfExcel::TempLockHold lock(excel);
         excel.ReleaseTemp(false);
-        try {
-            if (excel.InFunctionWizard()) return XlfOper(true).Pointer();
-            return body();
-        } catch (...) {
-            return FailureRecord();
-        }
+        return RunBodyInFrame(excel, body);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// The same steps for a function registered thread-safe, which Excel may call on several threads
+// at once: no lock, and the call's temporary memory, the record handed back included, is the
+// calling thread's own (XlfExcel::ThreadSafeCall). The connection exists already: xlAutoOpen made
+// it on Excel's main thread, registering the function, before any thread could call it.
+template <class Body>
+void* RunThreadSafeWorksheetCall(Body body) noexcept {
+    try {
+        XlfExcel& excel = XlfExcel::Current();
+        const XlfExcel::ThreadSafeCall call(excel);
+        return RunBodyInFrame(excel, body);
     } catch (...) {
         return nullptr;
     }
@@ -138,16 +159,26 @@ struct PendingArgument {
     typename Kind::Value Read() const { return Kind::Read(raw, name); }
 };
 
-// One worksheet call of a function body: each argument's Read() gives the body's parameter; the
-// braced list runs the conversions left to right, so the first bad argument is the one reported.
+// Each argument's Read() gives the body's parameter; the braced list runs the conversions left to
+// right, so the first bad argument is the one reported.
+template <class... Parameters, class... Kinds>
+void* ConvertAndRun(WorksheetResult (*body)(Parameters...), const PendingArgument<Kinds>&... arguments) {
+    static_assert(sizeof...(Parameters) == sizeof...(Kinds), "one argument per parameter");
+    std::tuple<typename Kinds::Value...> converted{arguments.Read()...};
+    return std::apply(body, std::move(converted)).Record();
+}
+
+// One worksheet call of a function body, in the frame of a function registered thread-safe or not.
 template <class... Parameters, class... Kinds>
 void* CallWorksheetFunction(WorksheetResult (*body)(Parameters...),
                             const PendingArgument<Kinds>&... arguments) noexcept {
-    static_assert(sizeof...(Parameters) == sizeof...(Kinds), "one argument per parameter");
-    return RunWorksheetCall([&] {
-        std::tuple<typename Kinds::Value...> converted{arguments.Read()...};
-        return std::apply(body, std::move(converted)).Record();
-    });
+    return RunWorksheetCall([&] { return ConvertAndRun(body, arguments...); });
+}
+
+template <class... Parameters, class... Kinds>
+void* CallThreadSafeWorksheetFunction(WorksheetResult (*body)(Parameters...),
+                                      const PendingArgument<Kinds>&... arguments) noexcept {
+    return RunThreadSafeWorksheetCall([&] { return ConvertAndRun(body, arguments...); });
 }
 
 }  // namespace zep
