@@ -61,8 +61,8 @@ std::string XlfFuncDesc::TypeText() const {
     std::string text = returnTypeCode_;
     for (const XlfArgDesc& argument : registration_.arguments) text += argument.TypeCode();
     if (registration_.recalculation == 1) text += '!';
-    // Only Excel 12 knows thread-safe functions; an older one refuses the mark.
-    if (registration_.threadSafe && XlfExcel::Current().IsExcel12()) text += '$';
+    // Only Excel 12 and later know thread-safe functions; an older one refuses the mark.
+    if (registration_.threadSafe && XlfExcel::Current().HasThreadedRecalculation()) text += '$';
     return text;
 }
 

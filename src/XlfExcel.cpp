@@ -37,20 +37,21 @@ Function EntryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// Version 12 exactly selects the Excel 12 interface; any failed call counts as another version.
-bool DetectExcel12() {
+// Excel's major version, 0 when a call fails. Version 12 exactly selects the Excel 12 interface;
+// any failed call counts as another version.
+int DetectMajorVersion() {
     XLOPER workspaceItem{};
     workspaceItem.xltype = xltypeInt;
     workspaceItem.val.w = 2;  // the version text
     XLOPER versionText{};
-    if (excel4(xlfGetWorkspace, &versionText, 1, &workspaceItem) != xlretSuccess) return false;
+    if (excel4(xlfGetWorkspace, &versionText, 1, &workspaceItem) != xlretSuccess) return 0;
     XLOPER wantedType{};
     wantedType.xltype = xltypeInt;
     wantedType.val.w = static_cast<std::int16_t>(xltypeInt);
     XLOPER version{};
     const int coerced = excel4(xlCoerce, &version, 2, &versionText, &wantedType);
     excel4(xlFree, nullptr, 1, &versionText);
-    return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w == 12;
+    return coerced == xlretSuccess && version.xltype == xltypeInt ? version.val.w : 0;
 }
 
 // Made current by every connection, not only by the first to meet its version: a process may
@@ -195,7 +196,8 @@ void XlfExcel::LoadCallbacks() {
     excel4 = loadedExcel4;
     excel4v = loadedExcel4v;
 
-    excel12_ = DetectExcel12();
+    majorVersion_ = DetectMajorVersion();
+    excel12_ = majorVersion_ == 12;
     operTypeCode_ = excel12_ ? "Q" : "P";
     xloperTypeCode_ = excel12_ ? "U" : "R";
     wideStringTypeCode_ = excel12_ ? "C%" : "C";
@@ -205,6 +207,10 @@ void XlfExcel::LoadCallbacks() {
 
 bool XlfExcel::IsExcel12() const {
     return excel12_;
+}
+
+bool XlfExcel::HasThreadedRecalculation() const {
+    return majorVersion_ >= 12;
 }
 
 int XlfExcel::CallHostv(int xlfn, void* result, int count, void* const argv[]) {

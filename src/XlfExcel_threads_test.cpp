@@ -120,12 +120,11 @@ struct CallbackCase {
 // does without one. Outside a thread-safe call nothing is refused.
 TEST_F(ThreadSafeCalls, CallbacksOnlyExcelsMainThreadMayRunAreRefused) {
     const CallbackCase cases[] = {
-        {xlFree, false},       {xlStack, false},      {xlCoerce, false},     {xlSheetId, false},
-        {xlSheetNm, false},    {xlAbort, false},      {xlGetHwnd, false},    {xlGetInst, false},
-        {xlGetName, false},    {xlUDF, false},        {xlfEvaluate, false},  {xlfCaller, false},
-        {xlSet, true},         {xlfSetName, true},    {xlfGetCell, true},    {xlfGetWorkspace, true},
-        {xlfGetDocument, true}, {xlfGetWindow, true}, {xlfRegister, true},   {xlfAddMenu, true},
-        {xlfGetToolbar, true}, {xlcMessage, true},    {xlcAlert, true},
+        {xlFree, false},         {xlStack, false},       {xlCoerce, false},    {xlSheetId, false},  {xlSheetNm, false},
+        {xlAbort, false},        {xlGetHwnd, false},     {xlGetInst, false},   {xlGetName, false},  {xlUDF, false},
+        {xlfEvaluate, false},    {xlfCaller, false},     {xlSet, true},        {xlfSetName, true},  {xlfGetCell, true},
+        {xlfGetWorkspace, true}, {xlfGetDocument, true}, {xlfGetWindow, true}, {xlfRegister, true}, {xlfAddMenu, true},
+        {xlfGetToolbar, true},   {xlcMessage, true},     {xlcAlert, true},
     };
     XlfExcel& excel = XlfExcel::Current();
     for (const CallbackCase& c : cases) {
