@@ -2,11 +2,9 @@
 // stand-in Excel: registered with '$' from Excel 12 on, many calls at once from several threads
 // beside calls of a function that is not thread-safe, every result checked as Excel copies it and
 // no memory of Excel's left behind; callbacks a thread-safe function may not make fail clearly.
-#include "XlCallFrame.h"
+#include "WorksheetFunction.h"
 
 #include "ExcelStandIn.h"
-#include "PendingRegistrations.h"
-#include "XlExport.h"
 #include "XlOpenClose.h"
 
 #include <gtest/gtest.h>
@@ -34,37 +32,26 @@ zep::WorksheetResult Ladder(double n, int count) {
     return cells;
 }
 
+}  // namespace
+
+ZEP_FUNCTION(xlzt_Ladder, "zt_Ladder", "A ladder", "Zep tests", zep::ThreadSafe, (zep::NumberArgument, n, "first rung"),
+             (zep::IntegerArgument, count, "rungs")) {
+    return Ladder(n, count);
+}
+
+ZEP_WORKSHEET_FUNCTION(xlzt_SharedLadder, "zt_SharedLadder", "A ladder", "Zep tests",
+                       (zep::NumberArgument, n, "first rung"), (zep::IntegerArgument, count, "rungs")) {
+    return Ladder(n, count);
+}
+
 // Asks Excel for a function by number; gives the return code, or the failure's text.
-zep::WorksheetResult Ask(int function) {
+ZEP_FUNCTION(xlzt_Ask, "zt_Ask", "Calls Excel", "Zep tests", zep::ThreadSafe,
+             (zep::IntegerArgument, function, "its number")) {
     zep::XlfOper result;
     return zep::XlfExcel::Current().CallHost(function, result.Pointer(), zep::XlfOper("zt_SharedLadder").Pointer());
 }
 
-}  // namespace
-
-extern "C" ZEP_EXPORT void* XLCALL_STDCALL xlzt_Ladder(double n, double count) {
-    return zep::CallThreadSafeWorksheetFunction(&Ladder, zep::PendingArgument<zep::NumberArgument>{n, "n"},
-                                                zep::PendingArgument<zep::IntegerArgument>{count, "count"});
-}
-
-extern "C" ZEP_EXPORT void* XLCALL_STDCALL xlzt_SharedLadder(double n, double count) {
-    return zep::CallWorksheetFunction(&Ladder, zep::PendingArgument<zep::NumberArgument>{n, "n"},
-                                      zep::PendingArgument<zep::IntegerArgument>{count, "count"});
-}
-
-extern "C" ZEP_EXPORT void* XLCALL_STDCALL xlzt_Ask(double function) {
-    return zep::CallThreadSafeWorksheetFunction(&Ask, zep::PendingArgument<zep::IntegerArgument>{function, "function"});
-}
-
 namespace {
-
-const zep::ArgumentSpec ladderArguments[] = {{"n", "first rung", "B"}, {"count", "rungs", "B"}};
-const zep::FunctionRegistrar ladder("xlzt_Ladder", "zt_Ladder", "A ladder", "Zep tests", ladderArguments, 2, false,
-                                    true, "");
-const zep::FunctionRegistrar sharedLadder("xlzt_SharedLadder", "zt_SharedLadder", "A ladder", "Zep tests",
-                                          ladderArguments, 2, false, false, "");
-const zep::ArgumentSpec askArguments[] = {{"function", "its number", "B"}};
-const zep::FunctionRegistrar ask("xlzt_Ask", "zt_Ask", "Calls Excel", "Zep tests", askArguments, 1, false, true, "");
 
 Value ExpectedLadder(double n, int count) {
     std::vector<Value> cells;
@@ -94,7 +81,7 @@ TEST(ThreadSafeRegistration, MarkedFromExcel12On) {
         const char* version;
         const char* ladderType;
         const char* askType;
-    } cases[] = {{"11.0", "PBB", "PB"}, {"12.0", "QBB$", "QB$"}, {"16.0", "PBB$", "PB$"}};
+    } cases[] = {{"11.0", "PBB", "PB"}, {"12.0", "QBB$", "QB$"}, {"16.0", "QBB$", "QB$"}};
     for (const auto& c : cases) {
         Session session(c.version);
         const auto& registrations = session.host.registry().registrations();

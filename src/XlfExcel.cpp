@@ -37,9 +37,9 @@ Function EntryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// Excel's major version, 0 when a call fails. Version 12 exactly selects the Excel 12 interface;
-// any failed call counts as another version.
-int DetectMajorVersion() {
+// Version 12 and every later one (Excel 2010 is 14, 2013 15, 2016 to 365 16) select the Excel 12
+// interface; a version text that cannot be read as a number counts as an older Excel.
+bool DetectExcel12() {
     XLOPER workspaceItem{};
     workspaceItem.xltype = xltypeInt;
     workspaceItem.val.w = 2;  // the version text
@@ -51,7 +51,7 @@ int DetectMajorVersion() {
     XLOPER version{};
     const int coerced = excel4(xlCoerce, &version, 2, &versionText, &wantedType);
     excel4(xlFree, nullptr, 1, &versionText);
-    return coerced == xlretSuccess && version.xltype == xltypeInt ? version.val.w : 0;
+    return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w >= 12;
 }
 
 // Made current by every connection, not only by the first to meet its version: a process may
@@ -196,8 +196,7 @@ void XlfExcel::LoadCallbacks() {
     excel4 = loadedExcel4;
     excel4v = loadedExcel4v;
 
-    majorVersion_ = DetectMajorVersion();
-    excel12_ = majorVersion_ == 12;
+    excel12_ = DetectExcel12();
     operTypeCode_ = excel12_ ? "Q" : "P";
     xloperTypeCode_ = excel12_ ? "U" : "R";
     wideStringTypeCode_ = excel12_ ? "C%" : "C";
@@ -207,10 +206,6 @@ void XlfExcel::LoadCallbacks() {
 
 bool XlfExcel::IsExcel12() const {
     return excel12_;
-}
-
-bool XlfExcel::HasThreadedRecalculation() const {
-    return majorVersion_ >= 12;
 }
 
 int XlfExcel::CallHostv(int xlfn, void* result, int count, void* const argv[]) {

@@ -35,9 +35,6 @@ public:
     ~XlfExcel();
 
     bool IsExcel12() const;
-    // Excel 12 and later recalculate on several threads, and know the thread-safe mark, whatever
-    // record layout they give this add-in.
-    bool HasThreadedRecalculation() const;
 
     // Calls Excel through the entry of the detected version; argv holds XLOPER or XLOPER12
     // pointers to match. The return code is passed back unchanged.
@@ -127,7 +124,6 @@ private:
     std::uint64_t serial_;                                  // tells this connection's arenas from an earlier one's
     std::unique_ptr<HostLibrary> library_;
     bool excel12_ = false;
-    int majorVersion_ = 0;
     std::string operTypeCode_;
     std::string xloperTypeCode_;
     std::string wideStringTypeCode_;

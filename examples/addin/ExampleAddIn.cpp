@@ -1,7 +1,8 @@
-// An add-in of four worksheet functions on the zep framework: each block is the function's
+// An add-in of five worksheet functions on the zep framework: each block is the function's
 // exported entry point, its registration for Excel's function wizard, and its body.
 #include <zep/WorksheetFunction.h>
 
+#include <cmath>
 #include <stdexcept>
 
 ZEP_WORKSHEET_FUNCTION(xlex_Fahrenheit, "ex_Fahrenheit", "Converts degrees Celsius to degrees Fahrenheit",
@@ -29,4 +30,12 @@ ZEP_WORKSHEET_FUNCTION(xlex_Ratio, "ex_Ratio", "Divides one number by another", 
                        (zep::NumberArgument, denominator, "the number to divide by")) {
     if (denominator == 0) throw std::invalid_argument("cannot divide by zero");
     return numerator / denominator;
+}
+
+// Thread-safe: Excel 12 and later may calculate many cells of it at once, on several threads. The
+// body uses only its arguments and its own variables.
+ZEP_FUNCTION(xlex_Hypotenuse, "ex_Hypotenuse", "The hypotenuse of a right triangle", "Example Add-In", zep::ThreadSafe,
+             (zep::NumberArgument, a, "one short side"), (zep::NumberArgument, b, "the other")) {
+    if (a < 0 || b < 0) throw std::invalid_argument("sides cannot be negative");
+    return std::hypot(a, b);
 }

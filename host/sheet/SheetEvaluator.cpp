@@ -1,8 +1,11 @@
 #include "SheetEvaluator.h"
 
+#include "CalculationThreads.h"
 #include "XlCall.h"
 
 #include <algorithm>
+#include <atomic>
+#include <map>
 #include <utility>
 
 namespace xlhost {
@@ -24,10 +27,47 @@ void widen(std::optional<Area>& used, const Area& area) {
     used->lastColumn = std::max(used->lastColumn, area.lastColumn);
 }
 
+// Whether `range` reaches the cells a result anchored at `anchor` could spill into.
+bool reachesSpillOf(const Area& range, const Area& anchor) {
+    return range.lastRow >= anchor.firstRow && range.lastColumn >= anchor.firstColumn;
+}
+
+// The formulas from `first` on that can be calculated together: thread-safe, with inputs no
+// earlier one of them writes. Value lines between them are placed already; a command ends it.
+std::vector<std::size_t> readyBatch(const SheetFile& sheet, std::size_t first, const ThreadedCalculation& threaded) {
+    std::vector<std::size_t> batch;
+    for (std::size_t index = first; index < sheet.entries.size(); ++index) {
+        const SheetEntry& entry = sheet.entries[index];
+        if (entry.isCommand) break;
+        if (!entry.isFormula) continue;
+        if (!threaded.threadSafe(entry)) break;
+        for (const FormulaArgument& argument : entry.arguments)
+            if (argument.range)
+                for (const std::size_t earlier : batch)
+                    if (reachesSpillOf(*argument.range, sheet.entries[earlier].target)) return batch;
+        batch.push_back(index);
+    }
+    return batch;
+}
+
+// Calculates the batch on the threads, each taking the next formula as it is free.
+std::vector<std::function<Value()>> calculateBatch(const SheetFile& sheet, const std::vector<std::size_t>& batch,
+                                                   const ThreadedCalculation& threaded) {
+    std::vector<std::function<Value()>> finished(batch.size());
+    std::atomic<std::size_t> next{0};
+    const unsigned threads = unsigned(std::min<std::size_t>(threaded.threads, batch.size()));
+    runOnThreads(threads, [&](unsigned thread) {
+        for (std::size_t i = next++; i < batch.size(); i = next++)
+            finished[i] = threaded.calculate(sheet.entries[batch[i]], thread);
+    });
+    return finished;
+}
+
 }  // namespace
 
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             const FormulaFunction& evaluate, const CommandFunction& run) {
+                             const FormulaFunction& evaluate, const CommandFunction& run,
+                             const ThreadedCalculation* threaded) {
     EvaluatedSheet evaluated;
     const SheetId active = sheets.activeSheet();
     for (const SheetEntry& entry : sheet.entries) {
@@ -36,6 +76,8 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
         if (!entry.isFormula) sheets.setCells(active, entry.target.firstRow, entry.target.firstColumn, entry.values);
     }
     const FormulaCells formulaCells(sheet.entries);
+    // Formulas calculated ahead on the threads, by entry index, each given when its turn comes.
+    std::map<std::size_t, std::function<Value()>> calculated;
     for (std::size_t index = 0; index < sheet.entries.size(); ++index) {
         const SheetEntry& entry = sheet.entries[index];
         if (entry.isCommand) {
@@ -46,7 +88,22 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
             continue;
         }
         if (!entry.isFormula) continue;
-        FormulaResult result{&entry, entry.target, evaluate(entry), false};
+        if (threaded != nullptr && threaded->threads > 1 && calculated.empty()) {
+            const std::vector<std::size_t> batch = readyBatch(sheet, index, *threaded);
+            if (batch.size() > 1) {
+                std::vector<std::function<Value()>> finished = calculateBatch(sheet, batch, *threaded);
+                for (std::size_t i = 0; i < batch.size(); ++i) calculated.emplace(batch[i], std::move(finished[i]));
+            }
+        }
+        const auto ahead = calculated.find(index);
+        Value value = Value::nil();
+        if (ahead != calculated.end()) {
+            value = ahead->second();
+            calculated.erase(ahead);
+        } else {
+            value = evaluate(entry);
+        }
+        FormulaResult result{&entry, entry.target, std::move(value), false};
         const std::int32_t row = entry.target.firstRow;
         const std::int32_t column = entry.target.firstColumn;
         if (result.value.kind() == Kind::Array) {

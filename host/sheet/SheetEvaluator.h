@@ -42,9 +42,22 @@ struct CommandRun {
 };
 using CommandFunction = std::function<CommandRun(const SheetEntry& command)>;
 
-// `run` is needed only when the sheet has command lines.
+// Excel's multi-threaded recalculation: formulas whose function is thread-safe, and whose inputs
+// are ready, are calculated at once on `threads` threads. `calculate` runs on those threads and
+// may only read the sheet; what it returns runs afterwards on the calling thread, in sheet order,
+// and gives the cell. The results are those of `evaluate`, formula by formula. A formula's inputs
+// are ready when no earlier formula of the same batch could write them: none of its ranges reaches
+// the cells at or right of and below such a formula's cell, where its result could spill.
+struct ThreadedCalculation {
+    unsigned threads = 1;
+    std::function<bool(const SheetEntry& formula)> threadSafe;  // on the calling thread
+    std::function<std::function<Value()>(const SheetEntry& formula, unsigned thread)> calculate;
+};
+
+// `run` is needed only when the sheet has command lines; `threaded` only to calculate on threads.
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             const FormulaFunction& evaluate, const CommandFunction& run = nullptr);
+                             const FormulaFunction& evaluate, const CommandFunction& run = nullptr,
+                             const ThreadedCalculation* threaded = nullptr);
 
 }  // namespace xlhost
 

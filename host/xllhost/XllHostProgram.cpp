@@ -1,6 +1,7 @@
 #include "XllHostProgram.h"
 
 #include "AddInModule.h"
+#include "CalculationThreads.h"
 #include "ExcelStandIn.h"
 #include "FormulaText.h"
 #include "ResultPrinter.h"
@@ -15,13 +16,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <optional>
 #include <ostream>
 
 namespace xlhost {
 
 const char* const xllhostHelp = R"(usage: xllhost [--excel N] ADDIN --list
-       xllhost [--excel N] [--csv] [--full] [--debug] ADDIN SHEET
+       xllhost [--excel N] [--threads N] [--csv] [--full] [--debug] ADDIN SHEET
        xllhost --version
 
 Plays Excel for one add-in: loads ADDIN, opens it (xlAutoOpen), lists what it registered or
@@ -32,9 +34,13 @@ evaluates SHEET, closes it (xlAutoClose) and reports any Excel memory it did not
   --list      the add-in's name as Excel's Add-in Manager lists it, the registered functions
               as Excel's Insert Function dialog shows them, then the commands (macro type 2),
               which the dialog does not show
+  --threads N calculate the cells of thread-safe functions ('$') whose inputs are ready on N
+              threads at once, as Excel 12 and newer do (default: the machine's processors);
+              all others on the main thread. The results are those of --threads 1
   --csv       the whole used sheet as CSV (full precision, texts quoted) instead of blocks
   --full      numbers at full precision (the shortest form that reads back exactly)
   --debug     the add-in's diagnostic lines, its status-bar texts and every worksheet call
+              (with the calculation thread that made it, when not the main thread)
   --version   xllhost's version
   --help      this text
 
@@ -112,6 +118,7 @@ namespace {
 
 struct Options {
     int excelVersion = 12;
+    unsigned threads = 0;  // 0: the machine's processors
     bool list = false;
     bool csv = false;
     bool fullPrecision = false;
@@ -124,6 +131,15 @@ struct Options {
 struct UsageError {
     std::string message;
 };
+
+unsigned threadsOf(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 4 && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    if (!digits || std::stoi(text) < 1 || std::stoi(text) > 1024)
+        throw UsageError{"--threads takes a number of threads from 1 to 1024, not '" + text + "'"};
+    return unsigned(std::stoi(text));
+}
 
 int versionOf(const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 2 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -143,6 +159,11 @@ Options optionsOf(const std::vector<std::string>& arguments) {
             options.excelVersion = versionOf(arguments[i]);
         } else if (argument.rfind("--excel=", 0) == 0) {
             options.excelVersion = versionOf(argument.substr(8));
+        } else if (argument == "--threads") {
+            if (++i == arguments.size()) throw UsageError{"--threads needs a number of threads"};
+            options.threads = threadsOf(arguments[i]);
+        } else if (argument.rfind("--threads=", 0) == 0) {
+            options.threads = threadsOf(argument.substr(10));
         } else if (argument == "--list") {
             options.list = true;
         } else if (argument == "--csv") {
@@ -263,9 +284,17 @@ public:
     }
 
     EvaluatedSheet evaluate(const SheetFile& sheet) {
+        ThreadedCalculation threaded;
+        threaded.threads = options_.threads > 0 ? options_.threads : machineCores();
+        threaded.threadSafe = [this](const SheetEntry& formula) { return callableOnThreads(formula); };
+        threaded.calculate = [this, &sheet](const SheetEntry& formula, unsigned thread) -> std::function<Value()> {
+            const Registration& registration = *host_.registry().findFunction(formula.function);
+            auto call = std::make_shared<WorksheetCall>(invoke(registration, formula));
+            return [this, &sheet, &formula, call, thread] { return report(sheet, formula, *call, int(thread) + 1); };
+        };
         return evaluateSheet(
             sheet, host_.sheets(), limits_, [this, &sheet](const SheetEntry& formula) { return call(sheet, formula); },
-            [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); });
+            [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); }, &threaded);
     }
 
     // Closes the add-in and reports the faults left and what xllhost answered in Excel's place;
@@ -323,10 +352,41 @@ private:
                              formula.function + " takes " + std::to_string(parameters) +
                                  (parameters == 1 ? " argument, not " : " arguments, not ") +
                                  std::to_string(formula.arguments.size()));
+        return report(sheet, formula, invoke(*registration, formula), 0);
+    }
+
+    // Whether a calculation thread may call the formula's function: registered thread-safe, and
+    // called as the sheet gives it. Its exports are looked up here, on the main thread, so that the
+    // threads only read the module's table of them.
+    bool callableOnThreads(const SheetEntry& formula) {
+        const Registration* registration = host_.registry().findFunction(formula.function);
+        if (registration == nullptr) return false;
+        const auto typeText = parseTypeText(registration->typeText()).typeText;
+        if (!typeText || !typeText->isThreadSafe || formula.arguments.size() > typeText->arguments.size()) return false;
+        for (const std::string& procedure :
+             {registration->procedure(), std::string("xlAutoFree12"), std::string("xlAutoFree")})
+            addIn_.exports(procedure);
+        return true;
+    }
+
+    // The call, on whichever thread makes it: the sheet is only read meanwhile.
+    WorksheetCall invoke(const Registration& registration, const SheetEntry& formula) {
         const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
-        WorksheetCall call = addIn_.call(*registration, formula.arguments, host_);
+        const auto typeText = parseTypeText(registration.typeText()).typeText;
+        std::optional<ExcelStandIn::ThreadSafeScope> threadSafe;
+        if (typeText && typeText->isThreadSafe) threadSafe.emplace();
+        return addIn_.call(registration, formula.arguments, host_);
+    }
+
+    // What the call gave the cell, with what it did reported on the main thread; `thread` is the
+    // calculation thread that made the call, 0 for the main thread.
+    Value report(const SheetFile& sheet, const SheetEntry& formula, const WorksheetCall& call, int thread) {
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
-        if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << '\n';
+        if (options_.debug && !call.trace.empty()) {
+            err_ << "call: " << call.trace;
+            if (thread > 0) err_ << " (line " << formula.line << ", on calculation thread " << thread << ")";
+            err_ << '\n';
+        }
         showMessages();
         if (!call.limitation.empty()) {
             err_ << "xllhost: " << where << formula.function << " gives " << cellText(call.shown, false) << ": "
