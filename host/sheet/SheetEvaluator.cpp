@@ -33,10 +33,12 @@ bool reachesSpillOf(const Area& range, const Area& anchor) {
 }
 
 // The formulas from `first` on that can be calculated together: thread-safe, with inputs no
-// earlier one of them writes. Value lines between them are placed already; a command ends it.
+// earlier one of them writes. Value lines between them are placed already; a command ends it. A
+// batch is bounded, as each formula's ranges are checked against every earlier one's cell.
 std::vector<std::size_t> readyBatch(const SheetFile& sheet, std::size_t first, const ThreadedCalculation& threaded) {
+    constexpr std::size_t largestBatch = 1024;
     std::vector<std::size_t> batch;
-    for (std::size_t index = first; index < sheet.entries.size(); ++index) {
+    for (std::size_t index = first; index < sheet.entries.size() && batch.size() < largestBatch; ++index) {
         const SheetEntry& entry = sheet.entries[index];
         if (entry.isCommand) break;
         if (!entry.isFormula) continue;
