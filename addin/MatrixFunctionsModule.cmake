@@ -7,8 +7,8 @@ else()
   set(MATRIXFUNCTIONS_FILE MatrixFunctions.xll)
 endif()
 
-# What the module must export, as the binary check expects it: the framework's lifecycle entry
-# points and the eleven worksheet functions, each under its plain name.
+# What the module must export, no more and no less (zep_add_xll's check of the Windows file): the
+# framework's lifecycle entry points and the eleven worksheet functions, each under its plain name.
 set(MATRIXFUNCTIONS_EXPORTS
   xlAutoOpen xlAutoClose
   xlmtrx_Invert xlmtrx_Transpose xlmtrx_Determinant xlmtrx_Row xlmtrx_Column xlmtrx_LinEqSolve xlmtrx_Cholesky
@@ -34,7 +34,7 @@ endif()
 
 # The entry points are compiled once, for the module and the programs that call them directly.
 zep_add_xll(MatrixFunctions WIN64_OUTPUT_NAME MatrixFunctions64 SOURCES $<TARGET_OBJECTS:matrixaddin>
-            LIBRARIES matrixcore ${module_newmat} RESOURCES ${resources})
+            LIBRARIES matrixcore ${module_newmat} RESOURCES ${resources} EXPORTS ${MATRIXFUNCTIONS_EXPORTS})
 if(WIN32)
   # Without the symbol tables and the static runtime's debug sections: half the size to download.
   target_link_options(MatrixFunctions PRIVATE -s)

@@ -72,11 +72,11 @@ BENCHMARK(Recalculation)->Iterations(5)->Unit(benchmark::kMillisecond);
 void PathCost(benchmark::State& state) {
     xlhost::ExcelStandIn host("12.0");
     xlAutoOpen();
-    xlhost::ArgumentRecord<xlhost::Layout12> matrix(xlhost::Value::array(
-        3, 3,
-        {xlhost::Value::number(4), xlhost::Value::number(1), xlhost::Value::number(2), xlhost::Value::number(1),
-         xlhost::Value::number(3), xlhost::Value::number(0), xlhost::Value::number(2), xlhost::Value::number(0),
-         xlhost::Value::number(5)}));
+    xlhost::ArgumentRecord<xlhost::Layout12> matrix(
+        xlhost::Value::array(3, 3,
+                             {xlhost::Value::number(4), xlhost::Value::number(1), xlhost::Value::number(2),
+                              xlhost::Value::number(1), xlhost::Value::number(3), xlhost::Value::number(0),
+                              xlhost::Value::number(2), xlhost::Value::number(0), xlhost::Value::number(5)}));
     NumericMatrix numbers(3, 3);
     const double values[3][3] = {{4, 1, 2}, {1, 3, 0}, {2, 0, 5}};
     for (int i = 0; i < 3; ++i)

@@ -50,16 +50,14 @@ if(NOT CMAKE_CROSSCOMPILING)
   return()
 endif()
 
-# GCC's win32 thread model has no std::mutex: a port customisation replaces GoogleTest's
-# one use of it. Quoted includes search -iquote folders before every -I folder, so ours wins.
-add_compile_options("-iquote${PROJECT_SOURCE_DIR}/cmake/gtest-win32")
-set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)  # it takes Windows' own threads
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest "${PROJECT_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
 
-# Google Benchmark needs the posix thread model: only the benchmark builds (the *-bench presets)
-# compile it, from Debian's sources that `scripts/setup --bench` fetched.
-if(ZEP_MINGW_THREADS STREQUAL "posix")
+# Only the benchmark builds (the *-bench presets) compile Google Benchmark, from Debian's sources
+# that `scripts/setup --bench` fetched.
+option(ZEP_WINDOWS_BENCHMARK "Build the Windows benchmark program (needs scripts/setup --bench)" OFF)
+if(ZEP_WINDOWS_BENCHMARK)
   file(GLOB ZEP_BENCHMARK_SOURCE LIST_DIRECTORIES true "${PROJECT_SOURCE_DIR}/.deps/src/benchmark-*")
   if(NOT ZEP_BENCHMARK_SOURCE)
     message(FATAL_ERROR "Google Benchmark's source is missing: run scripts/setup --bench")

@@ -2,7 +2,8 @@
 # include/zep/ (the framework's headers and Excel's record declarations), the libraries behind
 # zep::zep, zep_add_xll and zep_add_sheet_test, and xllhost with its XLCALL32, to test add-ins
 # without Excel. A Windows build's package also carries its toolchain file, which finds this
-# package by itself: a stranger's cross build is one command.
+# package by itself, and the Wine runner it tests with: a stranger's cross build and its tests are
+# one command each, on a machine without a display too.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 set(ZEP_PACKAGE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/zep)
@@ -30,8 +31,9 @@ install(EXPORT zepTargets NAMESPACE zep:: DESTINATION ${ZEP_PACKAGE_DIR})
 configure_file(cmake/zepConfig.cmake.in zepConfig.cmake @ONLY)
 write_basic_package_version_file(zepConfigVersion.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/zepConfig.cmake ${PROJECT_BINARY_DIR}/zepConfigVersion.cmake
-              cmake/ZepXll.cmake cmake/CheckSheet.cmake cmake/XllSymbols.map
+              cmake/ZepXll.cmake cmake/CheckSheet.cmake cmake/CheckXll.cmake cmake/XllSymbols.map
         DESTINATION ${ZEP_PACKAGE_DIR})
 if(CMAKE_CROSSCOMPILING)
-  install(FILES ${CMAKE_TOOLCHAIN_FILE} cmake/MinGWToolchain.cmake DESTINATION ${ZEP_PACKAGE_DIR})
+  install(FILES ${CMAKE_TOOLCHAIN_FILE} cmake/MinGWToolchain.cmake scripts/wine-session DESTINATION ${ZEP_PACKAGE_DIR})
+  install(PROGRAMS scripts/wine-run DESTINATION ${ZEP_PACKAGE_DIR})
 endif()

@@ -3,7 +3,7 @@
 include_guard(GLOBAL)
 
 # zep_add_xll(<target> SOURCES <file>... [LIBRARIES <library>...] [OUTPUT_NAME <name>]
-#             [WIN64_OUTPUT_NAME <name>] [RESOURCES <file.rc>...])
+#             [WIN64_OUTPUT_NAME <name>] [RESOURCES <file.rc>...] [EXPORTS <name>...])
 #
 # An XLL from the add-in's sources, linked with zep::zep and LIBRARIES: <OUTPUT_NAME>.xll (the
 # target's name by default; a 64-bit Windows build takes WIN64_OUTPUT_NAME when given, so that
@@ -19,8 +19,12 @@ include_guard(GLOBAL)
 #   it never binds to a same-named symbol of the program that loads it. Static libraries of the
 #   add-in's own are best compiled hidden too (CXX_VISIBILITY_PRESET), or their extern "C"
 #   functions show as well.
+# A Windows build checks the file once it is linked (CheckXll.cmake), and fails with a message
+# naming the fault: not a DLL, xlAutoOpen or a function that a static library in LIBRARIES
+# declares not exported (or, with EXPORTS, any export but exactly these), an import of a DLL
+# that is not Windows' own.
 function(zep_add_xll target)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "OUTPUT_NAME;WIN64_OUTPUT_NAME" "SOURCES;LIBRARIES;RESOURCES")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "OUTPUT_NAME;WIN64_OUTPUT_NAME" "SOURCES;LIBRARIES;RESOURCES;EXPORTS")
   if(ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "zep_add_xll(${target}): unknown arguments ${ARG_UNPARSED_ARGUMENTS}")
   endif()
@@ -45,6 +49,26 @@ function(zep_add_xll target)
     if(ARG_RESOURCES)
       target_sources(${target} PRIVATE ${ARG_RESOURCES})
     endif()
+    if(NOT CMAKE_OBJDUMP)
+      message(FATAL_ERROR "zep_add_xll(${target}): no objdump of the cross binutils found, which checks the XLL")
+    endif()
+    set(archives "")
+    foreach(library IN LISTS ARG_LIBRARIES)
+      if(TARGET ${library})
+        get_target_property(type ${library} TYPE)
+        if(type STREQUAL "STATIC_LIBRARY")
+          list(APPEND archives "$<TARGET_FILE:${library}>")
+        endif()
+      elseif(library MATCHES "\\.a$")
+        list(APPEND archives "${library}")
+      endif()
+    endforeach()
+    string(REPLACE ";" "|" archives "${archives}")
+    string(REPLACE ";" "|" exports "${ARG_EXPORTS}")
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} "-DOBJDUMP=${CMAKE_OBJDUMP}" "-DMODULE=$<TARGET_FILE:${target}>"
+              "-DEXPORTS=${exports}" "-DARCHIVES=${archives}" -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckXll.cmake
+      VERBATIM)
   else()
     target_link_options(${target} PRIVATE "LINKER:--version-script=${CMAKE_CURRENT_FUNCTION_LIST_DIR}/XllSymbols.map")
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/XllSymbols.map)

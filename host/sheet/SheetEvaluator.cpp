@@ -1,6 +1,7 @@
 #include "SheetEvaluator.h"
 
 #include "CalculationThreads.h"
+#include "Formula.h"
 #include "XlCall.h"
 
 #include <algorithm>
@@ -43,10 +44,9 @@ std::vector<std::size_t> readyBatch(const SheetFile& sheet, std::size_t first, c
         if (entry.isCommand) break;
         if (!entry.isFormula) continue;
         if (!threaded.threadSafe(entry)) break;
-        for (const FormulaArgument& argument : entry.arguments)
-            if (argument.range)
-                for (const std::size_t earlier : batch)
-                    if (reachesSpillOf(*argument.range, sheet.entries[earlier].target)) return batch;
+        for (const Area& area : formulaAreas(*entry.formula))
+            for (const std::size_t earlier : batch)
+                if (reachesSpillOf(area, sheet.entries[earlier].target)) return batch;
         batch.push_back(index);
     }
     return batch;

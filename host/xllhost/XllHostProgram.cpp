@@ -1,8 +1,10 @@
 #include "XllHostProgram.h"
 
 #include "AddInModule.h"
+#include "BuiltinFunctions.h"
 #include "CalculationThreads.h"
 #include "ExcelStandIn.h"
+#include "FormulaEvaluator.h"
 #include "FormulaText.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
@@ -48,11 +50,16 @@ SHEET is plain text, one cell or range per line ('#' starts a comment line):
   A1:B2 = 4, 2; 2, 3          values: ',' between columns, ';' between rows; numbers,
   A3 = "text", TRUE, #N/A, ,  "texts", TRUE/FALSE, errors (#VALUE!, #N/A, ...), blanks
   A4 = @data.csv              a block from a CSV file beside the sheet
-  D1 = mtrx_Cholesky(A1:B2)   a formula; arguments are ranges, numbers, "texts",
-  D5 = mtrx_Row(A1:B2, 2)     TRUE/FALSE, errors or nothing (a missing argument)
+  D1 = mtrx_Cholesky(A1:B2)   a formula: a function's call, or anything after a second '='
+  D5 = =ROUND(D1 * 2, 3) + 1  (numbers, "texts", TRUE/FALSE, errors, {1,2;3,4}, cells,
+  D6 = mtrx_Row(A1:B2, )      ranges, nested calls, empty arguments, = <> < <= > >= & + - * /
+                              ^ % in Excel's order, element by element over arrays)
   run fDance                  runs the add-in's command fDance, as Excel's Run dialog does
 Formulas run top to bottom and see the lines above them; array results spill from their cell
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
+Excel's functions xllhost computes itself (before the add-in's of the same name): ABS, COLUMNS,
+IF, IFERROR, INDEX, ISERROR, MAX, MDETERM, MIN, MINVERSE, MMULT, MUNIT, RAND, ROUND, ROWS, SUM,
+TRANSPOSE. A blank cell a formula reads shows 0; an add-in's result shows as it is.
 Control characters in result texts show as \xNN.
 
 Functions are called as Excel calls them, each argument in the form its registration's type text
@@ -97,8 +104,8 @@ What xllhost answers when the add-in calls Excel, as Excel 2007 and newer (or 20
   (the macro type may be number-like text; a refused registration answers #VALUE!), xlfUnregister;
   xlfCaller (the formula's cell as a reference, a register id under xlUDF, else #REF!); xlSheetNm,
   xlSheetId (the one sheet, "[Book1]Sheet1"); xlfSetName (the add-in's names; a registered
-  function's name stands for its register id); xlfEvaluate (numbers, "texts", booleans, errors,
-  references such as !A1 or Sheet1!A1:B2, the add-in's names, calls of registered functions);
+  function's name stands for its register id); xlfEvaluate (the formulas of a sheet line, with references
+  such as !A1 or Sheet1!A1:B2, the add-in's names and its registered functions);
   xlUDF; xlcAlert and xlcMessage; xlSet (from commands and xlAutoOpen/xlAutoClose only);
   xlfGetWorkspace (1, 2, 3, 4, 44) and xlfGetDocument (1, 2, 3, 76, 87, 88); and the menu and
   toolbar functions xlfGetBar, xlfAddMenu, xlfDeleteMenu, xlfGetToolbar, xlfAddToolbar,
@@ -286,14 +293,16 @@ public:
     EvaluatedSheet evaluate(const SheetFile& sheet) {
         ThreadedCalculation threaded;
         threaded.threads = options_.threads > 0 ? options_.threads : machineCores();
-        threaded.threadSafe = [this](const SheetEntry& formula) { return callableOnThreads(formula); };
-        threaded.calculate = [this, &sheet](const SheetEntry& formula, unsigned thread) -> std::function<Value()> {
-            const Registration& registration = *host_.registry().findFunction(formula.function);
-            auto call = std::make_shared<WorksheetCall>(invoke(registration, formula));
-            return [this, &sheet, &formula, call, thread] { return report(sheet, formula, *call, int(thread) + 1); };
+        threaded.threadSafe = [this](const SheetEntry& formula) { return callableOnThreads(*formula.formula); };
+        threaded.calculate = [this, &sheet](const SheetEntry& formula, unsigned thread) {
+            return calculateOnThread(sheet, formula, thread + 1);
         };
         return evaluateSheet(
-            sheet, host_.sheets(), limits_, [this, &sheet](const SheetEntry& formula) { return call(sheet, formula); },
+            sheet, host_.sheets(), limits_,
+            [this, &sheet](const SheetEntry& formula) {
+                CellContext context(*this, sheet, formula);
+                return evaluateCell(formula, context);
+            },
             [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); }, &threaded);
     }
 
@@ -330,72 +339,140 @@ public:
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
-    Value call(const SheetFile& sheet, const SheetEntry& formula) {
-        const Registration* registration = host_.registry().findFunction(formula.function);
-        if (registration == nullptr) {
-            if (host_.registry().findCommand(formula.function) != nullptr)
-                throw SheetError(sheet.path, formula.line,
-                                 formula.function +
-                                     " is a command, which no cell can call; run it on a line of its own: run " +
-                                     formula.function);
-            // #NAME? as in Excel; a refusal says why, which Excel would not.
-            for (const Registration& refused : host_.registry().registrations())
-                if (!refused.accepted() && sameIgnoringCase(refused.functionName(), formula.function))
-                    err_ << "xllhost: " << sheet.path << ":" << formula.line << ": " << formula.function
-                         << " was not registered: " << refused.rejection << '\n';
-            return Value::error(xlerrName);
+    // A formula line's cells: the sheet's active sheet, its add-in calls made as Excel makes them.
+    class CellContext : public FormulaContext {
+    public:
+        CellContext(Session& session, const SheetFile& sheet, const SheetEntry& formula)
+            : session_(session), sheet_(sheet), formula_(formula) {}
+        Value reference(const FormulaNode& node) override {
+            return activeSheetReference(node, session_.host_.sheets(), true);
         }
-        const auto typeText = parseTypeText(registration->typeText()).typeText;
-        const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
-        if (formula.arguments.size() > parameters)
-            throw SheetError(sheet.path, formula.line,
-                             formula.function + " takes " + std::to_string(parameters) +
-                                 (parameters == 1 ? " argument, not " : " arguments, not ") +
-                                 std::to_string(formula.arguments.size()));
-        return report(sheet, formula, invoke(*registration, formula), 0);
+        Value cells(const Area& area) override {
+            const SheetModel& sheets = session_.host_.sheets();
+            return *sheets.valueOf(sheets.activeSheet(), area);
+        }
+        Value name(const FormulaNode&) override { return Value::error(xlerrName); }  // a sheet file defines none
+        std::optional<Value> call(const std::string& function, const std::vector<FormulaArgument>& arguments) override {
+            return session_.call(sheet_, formula_, function, arguments);
+        }
+
+    private:
+        Session& session_;
+        const SheetFile& sheet_;
+        const SheetEntry& formula_;
+    };
+
+    // The add-in's calls of a formula calculated on a calculation thread, kept to be reported on the
+    // main thread afterwards; the sheet is only read meanwhile.
+    class ThreadContext : public CellContext {
+    public:
+        ThreadContext(Session& session, const SheetFile& sheet, const SheetEntry& formula)
+            : CellContext(session, sheet, formula), session_(session), formula_(formula) {}
+        std::optional<Value> call(const std::string& function, const std::vector<FormulaArgument>& arguments) override {
+            const Registration& registration = *session_.host_.registry().findFunction(function);
+            calls.emplace_back(function, session_.invoke(registration, formula_, arguments));
+            return calls.back().second.shown;
+        }
+        std::vector<std::pair<std::string, WorksheetCall>> calls;
+
+    private:
+        Session& session_;
+        const SheetEntry& formula_;
+    };
+
+    // Whether a calculation thread may calculate the formula: every function it calls is a
+    // built-in one that gives the same each time, or the add-in's, registered thread-safe and
+    // called with no more arguments than it takes. The add-in's exports are looked up here, on the
+    // main thread, so that the threads only read the module's table of them.
+    bool callableOnThreads(const FormulaNode& node) {
+        if (node.type == FormulaNode::Type::Call && !findBuiltin(node.text)) {
+            const Registration* registration = host_.registry().findFunction(node.text);
+            if (registration == nullptr) return false;
+            const auto typeText = parseTypeText(registration->typeText()).typeText;
+            if (!typeText || !typeText->isThreadSafe || node.operands.size() > typeText->arguments.size()) return false;
+            for (const std::string& procedure :
+                 {registration->procedure(), std::string("xlAutoFree12"), std::string("xlAutoFree")})
+                addIn_.exports(procedure);
+        }
+        if (node.type == FormulaNode::Type::Call && callsVolatileBuiltin(node)) return false;
+        return std::all_of(node.operands.begin(), node.operands.end(),
+                           [this](const FormulaNode& operand) { return callableOnThreads(operand); });
     }
 
-    // Whether a calculation thread may call the formula's function: registered thread-safe, and
-    // called as the sheet gives it. Its exports are looked up here, on the main thread, so that the
-    // threads only read the module's table of them.
-    bool callableOnThreads(const SheetEntry& formula) {
-        const Registration* registration = host_.registry().findFunction(formula.function);
-        if (registration == nullptr) return false;
-        const auto typeText = parseTypeText(registration->typeText()).typeText;
-        if (!typeText || !typeText->isThreadSafe || formula.arguments.size() > typeText->arguments.size()) return false;
-        for (const std::string& procedure :
-             {registration->procedure(), std::string("xlAutoFree12"), std::string("xlAutoFree")})
-            addIn_.exports(procedure);
-        return true;
+    std::function<Value()> calculateOnThread(const SheetFile& sheet, const SheetEntry& formula, int thread) {
+        auto context = std::make_shared<ThreadContext>(*this, sheet, formula);
+        auto value = std::make_shared<Value>(evaluateCell(formula, *context));
+        return [this, &sheet, &formula, context, value, thread] {
+            for (const auto& [function, call] : context->calls) report(sheet, formula, function, call, thread);
+            return *value;
+        };
     }
 
-    // The call, on whichever thread makes it: the sheet is only read meanwhile.
-    WorksheetCall invoke(const Registration& registration, const SheetEntry& formula) {
+    // The add-in's call, on whichever thread makes it.
+    WorksheetCall invoke(const Registration& registration, const SheetEntry& formula,
+                         const std::vector<FormulaArgument>& arguments) {
         const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
         const auto typeText = parseTypeText(registration.typeText()).typeText;
         std::optional<ExcelStandIn::ThreadSafeScope> threadSafe;
         if (typeText && typeText->isThreadSafe) threadSafe.emplace();
-        return addIn_.call(registration, formula.arguments, host_);
+        return addIn_.call(registration, arguments, host_);
     }
 
-    // What the call gave the cell, with what it did reported on the main thread; `thread` is the
-    // calculation thread that made the call, 0 for the main thread.
-    Value report(const SheetFile& sheet, const SheetEntry& formula, const WorksheetCall& call, int thread) {
+    // What the call did, reported on the main thread; `thread` is the calculation thread that made
+    // it, 0 for the main thread.
+    Value report(const SheetFile& sheet, const SheetEntry& formula, const std::string& function,
+                 const WorksheetCall& call, int thread) {
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
         if (options_.debug && !call.trace.empty()) {
             err_ << "call: " << call.trace;
-            if (thread > 0) err_ << " (line " << formula.line << ", on calculation thread " << thread << ")";
+            if (thread > 0)
+                err_ << " (" << cellName(formula.target.firstRow, formula.target.firstColumn)
+                     << ", on calculation thread " << thread << ")";
             err_ << '\n';
         }
         showMessages();
         if (!call.limitation.empty()) {
-            err_ << "xllhost: " << where << formula.function << " gives " << cellText(call.shown, false) << ": "
+            err_ << "xllhost: " << where << function << " gives " << cellText(call.shown, false) << ": "
                  << call.limitation << '\n';
             ++uncalledCells_;
         }
         for (const std::string& fault : call.faults)
-            faults_.record(FaultKind::BrokenCall, where + formula.function + " " + fault);
+            faults_.record(FaultKind::BrokenCall, where + function + " " + fault);
         return call.shown;
+    }
+
+    Value evaluateCell(const SheetEntry& formula, FormulaContext& context) {
+        const Value value = evaluateFormula(*formula.formula, context);
+        // What the add-in gave shows as it is; a blank the formula read shows 0, as in Excel.
+        const bool addInResult =
+            formula.formula->type == FormulaNode::Type::Call && !findBuiltin(formula.formula->text);
+        return addInResult ? value : blanksAsZero(value);
+    }
+
+    // The add-in's function `function`, called from the formula; nothing when it has none.
+    std::optional<Value> call(const SheetFile& sheet, const SheetEntry& formula, const std::string& function,
+                              const std::vector<FormulaArgument>& arguments) {
+        const Registration* registration = host_.registry().findFunction(function);
+        if (registration == nullptr) {
+            if (host_.registry().findCommand(function) != nullptr)
+                throw SheetError(
+                    sheet.path, formula.line,
+                    function + " is a command, which no cell can call; run it on a line of its own: run " + function);
+            // #NAME? as in Excel; a refusal says why, which Excel would not.
+            for (const Registration& refused : host_.registry().registrations())
+                if (!refused.accepted() && sameIgnoringCase(refused.functionName(), function))
+                    err_ << "xllhost: " << sheet.path << ":" << formula.line << ": " << function
+                         << " was not registered: " << refused.rejection << '\n';
+            return std::nullopt;
+        }
+        const auto typeText = parseTypeText(registration->typeText()).typeText;
+        const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
+        if (arguments.size() > parameters)
+            throw SheetError(sheet.path, formula.line,
+                             function + " takes " + std::to_string(parameters) +
+                                 (parameters == 1 ? " argument, not " : " arguments, not ") +
+                                 std::to_string(arguments.size()));
+        return report(sheet, formula, function, invoke(*registration, formula, arguments), 0);
     }
 
     // A registered function the add-in had Excel call (xlUDF, or a formula it had evaluated).
