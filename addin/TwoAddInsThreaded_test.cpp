@@ -3,10 +3,10 @@
 // this program's thread-safe function is called on several calculation threads at once. Every
 // result is checked as Excel copies it, and the stand-in's memory ledger must end empty.
 #include <zep/WorksheetFunction.h>
+#include <zep/XlOpenClose.h>
 
 #include "ExcelStandIn.h"
 #include "WinApi.h"
-#include "XlOpenClose.h"
 
 #include <gtest/gtest.h>
 
@@ -69,8 +69,7 @@ TEST(TwoAddInsOnThreads, EveryResultIsRightAndNoMemoryIsLeft) {
             for (int call = 0; call < calls; ++call) {
                 const int rows = 1 + call % 7, columns = 1 + (call + t) % 5;
                 ArgumentRecord<Layout12> numbers(Numbered(rows, columns, call));
-                ArgumentRecord<Layout12> factor(Value::number(t + 2));
-                void* result = xlzt_Scaled(numbers.get(), factor.get());
+                void* result = xlzt_Scaled(numbers.get(), t + 2.0);
                 if (Copied(result) != Numbered(rows, columns, call, t + 2)) ++wrong;
             }
         });
