@@ -236,6 +236,10 @@ void* CallWorksheetFunction(WorksheetResult (*body)(Parameters...),
         std::tuple<typename Kinds::Value...> converted{arguments.Read()...};
         return std::apply(body, std::move(converted)).Record();
     };
+    // Excel refuses the registration of a macro-sheet equivalent marked thread-safe: its callbacks
+    // are the ones only the main thread may make.
+    static_assert((flagBits & ThreadSafe.bits) == 0 || (flagBits & MacroSheet.bits) == 0,
+                  "a function cannot be both zep::MacroSheet and zep::ThreadSafe");
     // The one place where a thread-safe function takes a call path of its own.
     if constexpr ((flagBits & ThreadSafe.bits) != 0)
         return RunThreadSafeWorksheetCall(run);
