@@ -5,6 +5,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/../host/excel/HostProgram.cmake)
 # one CTest entry for it. Under Wine every program start costs a second or more, so whole programs
 # are registered rather than each test case. EXCEL_HOST makes the program a stand-in Excel that an
 # add-in or the framework can call into.
+# Tests that call from several threads need std::thread, which GCC's win32 thread model lacks.
+include(CheckCXXSourceCompiles)
+check_cxx_source_compiles("#include <thread>\nint main() { std::thread([] {}).join(); }" ZEP_HAS_STD_THREAD)
+find_package(Threads)
+
 function(zep_add_test_program name)
   cmake_parse_arguments(ARG "EXCEL_HOST" "" "SOURCES;LIBRARIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

@@ -29,8 +29,9 @@ inline constexpr FunctionFlags Volatile{1};
 inline constexpr FunctionFlags MacroSheet{2};
 // Left out of the function wizard's lists; a formula that names it still calls it.
 inline constexpr FunctionFlags Hidden{4};
-// Excel may call it from several threads at once ('$', Excel 12 on). Refused when compiled until
-// the framework's calls into Excel and its temporary memory are safe for it.
+// Excel may call it from several threads at once ('$', Excel 12 on): its body then runs in the
+// thread-safe call frame (XlCallFrame.h), with temporary memory of its thread's own. Not with
+// MacroSheet, which Excel refuses alongside it.
 inline constexpr FunctionFlags ThreadSafe{8};
 
 // Everything xlfRegister needs about one worksheet function or command, collected before Excel

@@ -8,7 +8,7 @@ set(messages
   "a worksheet name holds 1 to 255 characters"
   "a help text holds at most 255 characters"
   "a function's flags are zep::NoFlags or"
-  "zep::ThreadSafe is not available yet"
+  "a function cannot be both zep::MacroSheet and zep::ThreadSafe"
   "an add-in name holds at most 255 characters"
   "a command name holds 1 to 255 characters")
 set(failures 0)

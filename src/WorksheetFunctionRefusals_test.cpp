@@ -36,7 +36,7 @@ ZEP_FUNCTION(xlzt_Flag, "zt_Flag", "help", "tests", 1) {
     return 0;
 }
 #elif REFUSAL == 5
-ZEP_FUNCTION(xlzt_Threads, "zt_Threads", "help", "tests", zep::ThreadSafe) {
+ZEP_FUNCTION(xlzt_Threads, "zt_Threads", "help", "tests", zep::ThreadSafe | zep::MacroSheet) {
     return 0;
 }
 #elif REFUSAL == 6

@@ -176,6 +176,7 @@ constexpr int xlretInvXloper = 8;
 constexpr int xlretStackOvfl = 16;
 constexpr int xlretFailed = 32;
 constexpr int xlretUncalced = 64;
+constexpr int xlretNotThreadSafe = 128;  // a thread-safe function asked for what only the main thread may do
 
 // ---- Function numbers -----------------------------------------------------------------------
 
@@ -202,17 +203,25 @@ constexpr int xlUDF = 255;
 // Worksheet and macro-sheet functions add-ins commonly call.
 constexpr int xlfSetName = 88;
 constexpr int xlfCaller = 89;
+constexpr int xlfGetFormula = 106;
+constexpr int xlfGetName = 107;
+constexpr int xlfGetDef = 145;
 constexpr int xlfRegister = 149;
 constexpr int xlfAddMenu = 152;
 constexpr int xlfDeleteMenu = 158;
 constexpr int xlfGetBar = 182;
+constexpr int xlfGetCell = 185;
 constexpr int xlfGetWorkspace = 186;
+constexpr int xlfGetWindow = 187;
 constexpr int xlfGetDocument = 188;
+constexpr int xlfGetNote = 191;
 constexpr int xlfUnregister = 201;
 constexpr int xlfAddToolbar = 253;
 constexpr int xlfDeleteToolbar = 254;
 constexpr int xlfEvaluate = 257;
 constexpr int xlfGetToolbar = 258;
+constexpr int xlfGetTool = 259;
+constexpr int xlfGetWorkbook = 268;
 
 // Commands.
 constexpr int xlcAlert = 118 | xlCommand;

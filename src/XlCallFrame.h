@@ -168,6 +168,17 @@ private:
 // The cell value for the exception in flight; to be called from a catch block only.
 void* FailureRecord();
 
+// The wizard short cut, then the body; whatever they throw becomes the cell's value.
+template <class Body>
+void* RunBodyInFrame(XlfExcel& excel, Body& body) {
+    try {
+        if (excel.InFunctionWizard()) return XlfOper(true).Pointer();
+        return body();
+    } catch (...) {
+        return FailureRecord();
+    }
+}
+
 // Steps around the body: ReleaseTemp(false) for every call (the wizard's included) before the
 // handler table applies, then the wizard short cut, then the body. A failure that the handler
 // table itself cannot report (the connection cannot be set up, the lock cannot be taken, memory
@@ -180,12 +191,22 @@ void* RunWorksheetCall(Body body) noexcept {
         XlfExcel& excel = XlfExcel::Current();
         const XlfExcel::TempLockHold lock(excel);
         excel.ReleaseTemp(false);
-        try {
-            if (excel.InFunctionWizard()) return XlfOper(true).Pointer();
-            return body();
-        } catch (...) {
-            return FailureRecord();
-        }
+        return RunBodyInFrame(excel, body);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// The same steps for a function registered thread-safe, which Excel may call on several threads
+// at once: no lock, and the call's temporary memory, the record handed back included, is the
+// calling thread's own (XlfExcel::ThreadSafeCall). The connection exists already: xlAutoOpen made
+// it on Excel's main thread, registering the function, before any thread could call it.
+template <class Body>
+void* RunThreadSafeWorksheetCall(Body body) noexcept {
+    try {
+        XlfExcel& excel = XlfExcel::Current();
+        const XlfExcel::ThreadSafeCall call(excel);
+        return RunBodyInFrame(excel, body);
     } catch (...) {
         return nullptr;
     }
@@ -211,15 +232,19 @@ template <std::uint32_t flagBits, class... Parameters, class... Kinds>
 void* CallWorksheetFunction(WorksheetResult (*body)(Parameters...),
                             const PendingArgument<Kinds>&... arguments) noexcept {
     static_assert(sizeof...(Parameters) == sizeof...(Kinds), "one argument per parameter");
-    // The one place where a thread-safe function would take a call path of its own.
-    constexpr bool threadSafe = (flagBits & ThreadSafe.bits) != 0;
-    static_assert(!threadSafe,
-                  "zep::ThreadSafe is not available yet: the framework's temporary memory and Excel calls are "
-                  "not safe from several threads at once");
-    return RunWorksheetCall([&] {
+    const auto run = [&] {
         std::tuple<typename Kinds::Value...> converted{arguments.Read()...};
         return std::apply(body, std::move(converted)).Record();
-    });
+    };
+    // Excel refuses the registration of a macro-sheet equivalent marked thread-safe: its callbacks
+    // are the ones only the main thread may make.
+    static_assert((flagBits & ThreadSafe.bits) == 0 || (flagBits & MacroSheet.bits) == 0,
+                  "a function cannot be both zep::MacroSheet and zep::ThreadSafe");
+    // The one place where a thread-safe function takes a call path of its own.
+    if constexpr ((flagBits & ThreadSafe.bits) != 0)
+        return RunThreadSafeWorksheetCall(run);
+    else
+        return RunWorksheetCall(run);
 }
 
 // Shows the text in a dialog, as a command may; nothing is shown when Excel cannot show it.

@@ -2,13 +2,13 @@
 
 #include "Win32StreamBuf.h"
 #include "WinApi.h"
+#include "XlfException.h"
 #include "XlfOper.h"
 #include "XlfOperImpl12.h"
 #include "XlfOperImpl4.h"
 
 #include <algorithm>
 #include <array>
-#include <new>
 #include <stdexcept>
 
 namespace zep {
@@ -19,9 +19,15 @@ namespace {
 XlfExcel* current = nullptr;
 Excel4Function excel4 = nullptr;
 Excel4vFunction excel4v = nullptr;
-MdCallBack12Function mdCallBack12 = nullptr;
+// Atomic: calculation threads may look it up at the same time.
+std::atomic<MdCallBack12Function> mdCallBack12{nullptr};
+std::atomic<std::uint64_t> connectionSerials{0};
 
-constexpr std::uint32_t firstTempBlockSize = 8192;
+// How deep this thread is in thread-safe calls, and its arena with the connection that owns it.
+thread_local unsigned threadSafeCallDepth = 0;
+thread_local TempArena* threadArena = nullptr;
+thread_local std::uint64_t threadArenaOwner = 0;
+
 constexpr int maxArguments = 255;  // Excel 12's limit; Excel 4 refuses more than 30 itself
 constexpr LCID englishUnitedStates = 1033;
 
@@ -38,7 +44,7 @@ bool DetectExcel12() {
     workspaceItem.xltype = xltypeInt;
     workspaceItem.val.w = 2;  // the version text
     XLOPER versionText{};
-    if (excel4(xlfGetWorkspace, &versionText, 1, &workspaceItem) != xlretSuccess) return false;
+    if (excel4(xlfGetWorkspace, &versionText, 1, &workspaceItem) != xlretSuccess) return 0;
     XLOPER wantedType{};
     wantedType.xltype = xltypeInt;
     wantedType.val.w = static_cast<std::int16_t>(xltypeInt);
@@ -76,6 +82,16 @@ std::array<Record*, maxArguments> TypedArguments(int count, void* const argv[]) 
     std::array<Record*, maxArguments> records{};
     std::transform(argv, argv + count, records.begin(), [](void* record) { return static_cast<Record*>(record); });
     return records;
+}
+
+// Within a thread-safe call, what Excel would refuse (or worse) fails before it is asked.
+void RefuseUnsafeCall(int xlfn) {
+    if (threadSafeCallDepth > 0 && !XlfExcel::ThreadSafeCallMayCall(xlfn)) throw XlfThreadUnsafeCall(xlfn, false);
+}
+
+int RefuseUnsafeAnswer(int xlfn, int code) {
+    if (code == xlretNotThreadSafe && threadSafeCallDepth > 0) throw XlfThreadUnsafeCall(xlfn, true);
+    return code;
 }
 
 struct WizardSearch {
@@ -154,7 +170,7 @@ void XlfExcel::DeleteCurrent() {
     delete current;
 }
 
-XlfExcel::XlfExcel() : library_(new HostLibrary()) {}
+XlfExcel::XlfExcel() : serial_(++connectionSerials), library_(new HostLibrary()) {}
 
 XlfExcel::~XlfExcel() {
     try {
@@ -203,18 +219,22 @@ int XlfExcel::CallHostv(int xlfn, void* result, int count, void* const argv[]) {
 }
 
 int XlfExcel::CallExcel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[]) {
+    RefuseUnsafeCall(xlfn);
     if (library_->module == nullptr) return xlretFailed;
-    return MarkHostOwned(excel4v(xlfn, result, count, argv), result);
+    return RefuseUnsafeAnswer(xlfn, MarkHostOwned(excel4v(xlfn, result, count, argv), result));
 }
 
 int XlfExcel::CallExcel12v(int xlfn, XLOPER12* result, int count, XLOPER12* argv[]) {
+    RefuseUnsafeCall(xlfn);
     if (library_->module == nullptr) return xlretFailed;
     // Looked up again while missing: an Excel 12 host exports it from its main program.
-    if (mdCallBack12 == nullptr) {
-        mdCallBack12 = EntryPoint<MdCallBack12Function>(GetModuleHandleA(nullptr), "MdCallBack12");
+    MdCallBack12Function entry = mdCallBack12.load(std::memory_order_relaxed);
+    if (entry == nullptr) {
+        entry = EntryPoint<MdCallBack12Function>(GetModuleHandleA(nullptr), "MdCallBack12");
+        mdCallBack12.store(entry, std::memory_order_relaxed);
     }
-    if (mdCallBack12 == nullptr) return xlretFailed;
-    return MarkHostOwned(mdCallBack12(xlfn, count, argv, result), result);
+    if (entry == nullptr) return xlretFailed;
+    return RefuseUnsafeAnswer(xlfn, MarkHostOwned(entry(xlfn, count, argv, result), result));
 }
 
 bool XlfExcel::InFunctionWizard() const {
@@ -226,60 +246,76 @@ bool XlfExcel::InFunctionWizard() const {
     return search.found;
 }
 
-namespace {
-
-std::uint64_t GrownSize(std::uint64_t size) {
-    return size + size / 2;  // size × 1.5, truncated
-}
-
-// Every allocation starts on an 8-byte boundary: records hold doubles and pointers, and a text
-// body of odd length must not misalign the record carved out after it. Excel never sees where
-// in a block a record lies, only the record.
-constexpr std::uint64_t allocationAlignment = 8;
-
-std::uint64_t AlignedOffset(std::uint64_t offset) {
-    return (offset + allocationAlignment - 1) & ~(allocationAlignment - 1);
-}
-
-}  // namespace
-
 void* XlfExcel::TempAlloc(std::size_t bytes) {
+    if (threadSafeCallDepth > 0) return ThreadArena().Allocate(bytes);
     const TempLockHold lock(*this);
-    if (blocks_.empty()) PushTempBlock(firstTempBlockSize);
-    // Growth follows the front block, not the request. Find where it ends before adding blocks,
-    // so that a request no 32-bit block can hold adds none. A request fits strictly inside.
-    std::uint64_t size = blocks_.front().size;
-    std::uint64_t used = AlignedOffset(offset_);
-    while (used >= size || bytes >= size - used) {
-        size = GrownSize(size);
-        used = 0;
-        if (size > UINT32_MAX) throw std::bad_alloc();
-    }
-    std::uint64_t start = AlignedOffset(offset_);
-    while (start >= blocks_.front().size || bytes >= blocks_.front().size - start) {
-        PushTempBlock(static_cast<std::uint32_t>(GrownSize(blocks_.front().size)));
-        start = 0;
-    }
-    offset_ = static_cast<std::uint32_t>(start + bytes);
-    return blocks_.front().start.get() + start;
-}
-
-void XlfExcel::PushTempBlock(std::uint32_t size) {
-    blocks_.push_front(TempBlock{size, std::unique_ptr<unsigned char[]>(new unsigned char[size])});
-    offset_ = 0;
+    return shared_.Allocate(bytes);
 }
 
 void XlfExcel::ReleaseTemp(bool all) {
+    if (threadSafeCallDepth > 0) return ThreadArena().Release(all);
     const TempLockHold lock(*this);
-    const std::size_t kept = all ? 0 : 1;
-    while (blocks_.size() > kept) blocks_.pop_back();
-    offset_ = 0;
+    shared_.Release(all);
 }
 
 std::vector<XlfExcel::TempBlockView> XlfExcel::TempBlocks() const {
-    std::vector<TempBlockView> views;
-    for (const TempBlock& block : blocks_) views.push_back(TempBlockView{block.size, block.start.get()});
-    return views;
+    if (threadSafeCallDepth > 0 && threadArenaOwner == serial_) return threadArena->Blocks();
+    return shared_.Blocks();
+}
+
+TempArena& XlfExcel::ThreadArena() {
+    if (threadArenaOwner != serial_) {
+        auto arena = std::make_unique<TempArena>();
+        while (threadArenasLock_.test_and_set(std::memory_order_acquire)) {
+        }
+        threadArenas_.push_back(std::move(arena));
+        threadArena = threadArenas_.back().get();
+        threadArenasLock_.clear(std::memory_order_release);
+        threadArenaOwner = serial_;
+    }
+    return *threadArena;
+}
+
+XlfExcel::ThreadSafeCall::ThreadSafeCall(XlfExcel& excel) {
+    if (threadSafeCallDepth == 0) excel.ThreadArena().Release(false);
+    ++threadSafeCallDepth;
+}
+
+XlfExcel::ThreadSafeCall::~ThreadSafeCall() {
+    --threadSafeCallDepth;
+}
+
+bool XlfExcel::InThreadSafeCall() {
+    return threadSafeCallDepth > 0;
+}
+
+bool XlfExcel::ThreadSafeCallMayCall(int xlfn) {
+    if ((xlfn & xlCommand) != 0) return false;
+    if ((xlfn & xlSpecial) != 0) return xlfn != xlSet;
+    switch (xlfn) {
+        case xlfSetName:
+        case xlfRegister:
+        case xlfUnregister:
+        case xlfAddMenu:
+        case xlfDeleteMenu:
+        case xlfAddToolbar:
+        case xlfDeleteToolbar:
+        case xlfGetFormula:
+        case xlfGetName:
+        case xlfGetDef:
+        case xlfGetBar:
+        case xlfGetCell:
+        case xlfGetWorkspace:
+        case xlfGetWindow:
+        case xlfGetDocument:
+        case xlfGetNote:
+        case xlfGetToolbar:
+        case xlfGetTool:
+        case xlfGetWorkbook:
+            return false;
+        default:
+            return true;
+    }
 }
 
 void XlfExcel::ShowStatus(const char* text) {

@@ -1,11 +1,12 @@
 #ifndef SRC_XLFEXCEL_H
 #define SRC_XLFEXCEL_H
 
+#include "TempArena.h"
 #include "XlCall.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -42,25 +43,42 @@ public:
     int CallHost(int xlfn, void* result, Records*... args);
 
     // Calls Excel4v / the Excel 12 entry. A successful result holding text, a reference, an array
-    // or big data gets xlbitHostOwned. A missing entry point gives xlretFailed.
+    // or big data gets xlbitHostOwned. A missing entry point gives xlretFailed. Within a
+    // thread-safe call, a function Excel runs only on its main thread (see ThreadSafeCallMayCall),
+    // and any call Excel answers with xlretNotThreadSafe, throw XlfThreadUnsafeCall.
     int CallExcel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[]);
     int CallExcel12v(int xlfn, XLOPER12* result, int count, XLOPER12* argv[]);
 
     // True while a function-wizard window of this Excel is open.
     bool InFunctionWizard() const;
 
-    // Bump allocation from the newest block, valid until the next ReleaseTemp. Blocks grow by
-    // half of the newest one's size; a request no 32-bit block could hold throws std::bad_alloc.
+    // Temporary memory (see TempArena), valid until the next ReleaseTemp. Outside a thread-safe
+    // call it comes from the arena every thread shares, under "zep_mutex"; within one, from the
+    // calling thread's own arena, without any lock.
     void* TempAlloc(std::size_t bytes);
-    // Keeps only the newest block (all = false) or none, and hands memory out from its start.
+    // Keeps only the newest block (all = false) or none, of the arena TempAlloc uses now.
     void ReleaseTemp(bool all);
 
-    // One block of temporary memory; TempBlocks() lists them newest first.
-    struct TempBlockView {
-        std::uint32_t size;
-        const void* start;
-    };
+    using TempBlockView = TempArena::BlockView;
     std::vector<TempBlockView> TempBlocks() const;
+
+    // Marks the calls of the thread that builds it as one thread-safe call for as long as it
+    // lives. The outermost one of a thread releases the thread's arena, which holds the result
+    // of the thread's previous thread-safe call: Excel has copied that result before it makes the
+    // thread's next call. A nested one (xlUDF back into this add-in) keeps the caller's memory.
+    class ThreadSafeCall {
+    public:
+        explicit ThreadSafeCall(XlfExcel& excel);
+        ~ThreadSafeCall();
+        ThreadSafeCall(const ThreadSafeCall&) = delete;
+        ThreadSafeCall& operator=(const ThreadSafeCall&) = delete;
+    };
+    static bool InThreadSafeCall();
+    // Whether a thread-safe function may ask Excel for xlfn: the C API's own functions but xlSet,
+    // and worksheet functions; not commands, nor the macro-sheet functions that read or change
+    // Excel's state (names, registrations, menus and toolbars, the GET.* information functions).
+    // xlUDF and xlfEvaluate pass: whether their target is thread-safe is Excel's to say.
+    static bool ThreadSafeCallMayCall(int xlfn);
 
     // Holds "zep_mutex" for as long as it lives, so that a whole worksheet call takes the lock from
     // the kernel once: allocations and releases on the holding thread then only count a depth.
@@ -88,22 +106,22 @@ public:
     std::string WideStringTypeCode() const;
 
 private:
-    struct TempBlock {
-        std::uint32_t size;
-        std::unique_ptr<unsigned char[]> start;
-    };
     struct HostLibrary;
 
     XlfExcel();
     void LoadCallbacks();
-    // Adds a block at the front; the caller holds the lock.
-    void PushTempBlock(std::uint32_t size);
+    // The calling thread's arena for thread-safe calls, made on its first one.
+    TempArena& ThreadArena();
     // Take and give back "zep_mutex"; only the outermost pair on a thread reaches the kernel.
     void TakeTempLock();
     void GiveBackTempLock();
 
-    std::deque<TempBlock> blocks_;  // newest at the front
-    std::uint32_t offset_ = 0;
+    TempArena shared_;
+    // Every thread's arena lives as long as the connection: Excel's calculation threads outlive
+    // their calls, and an arena left to a thread's exit would run code of an unloaded add-in.
+    std::vector<std::unique_ptr<TempArena>> threadArenas_;
+    std::atomic_flag threadArenasLock_ = ATOMIC_FLAG_INIT;  // taken once per thread and connection
+    std::uint64_t serial_;                                  // tells this connection's arenas from an earlier one's
     std::unique_ptr<HostLibrary> library_;
     bool excel12_ = false;
     std::string operTypeCode_;

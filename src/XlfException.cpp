@@ -22,4 +22,18 @@ XlfExceptionAbort::~XlfExceptionAbort() = default;
 XlfExceptionStackOverflow::XlfExceptionStackOverflow() : XlfException("stack overflow") {}
 XlfExceptionStackOverflow::~XlfExceptionStackOverflow() = default;
 
+namespace {
+
+std::string UnsafeCallText(int xlfn, bool refusedByExcel) {
+    const std::string function = "Excel function " + std::to_string(xlfn);
+    return refusedByExcel ? function + " refused a thread-safe function: what it runs is not thread-safe"
+                          : function + " may not be called from a thread-safe function";
+}
+
+}  // namespace
+
+XlfThreadUnsafeCall::XlfThreadUnsafeCall(int xlfn, bool refusedByExcel)
+    : std::logic_error(UnsafeCallText(xlfn, refusedByExcel)), function_(xlfn) {}
+XlfThreadUnsafeCall::~XlfThreadUnsafeCall() = default;
+
 }  // namespace zep

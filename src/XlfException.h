@@ -2,6 +2,7 @@
 #define SRC_XLFEXCEPTION_H
 
 #include <exception>
+#include <stdexcept>
 #include <string>
 
 namespace zep {
@@ -37,6 +38,21 @@ class XlfExceptionStackOverflow : public XlfException {
 public:
     XlfExceptionStackOverflow();
     ~XlfExceptionStackOverflow() override;
+};
+
+// A thread-safe function asked Excel for what only Excel's main thread may do (a command, a name,
+// a GET.* information function, xlSet...), refused before Excel was asked, or Excel answered
+// xlretNotThreadSafe (xlUDF of a function not registered thread-safe, xlfEvaluate of such a
+// formula). Not an XlfException: the cell shows the text, which names the function number.
+class XlfThreadUnsafeCall : public std::logic_error {
+public:
+    XlfThreadUnsafeCall(int xlfn, bool refusedByExcel);
+    ~XlfThreadUnsafeCall() override;
+
+    int Function() const { return function_; }
+
+private:
+    int function_;
 };
 
 }  // namespace zep

@@ -97,3 +97,11 @@ ZEP_ON_OPEN {
 ZEP_ON_CLOSE {
     zep::XlfExcel::Current().ShowStatus(nullptr);
 }
+
+// Thread-safe: Excel 12 and later may calculate many cells of it at once, on several threads. The
+// body uses only its arguments and its own variables.
+ZEP_FUNCTION(xlex_Hypotenuse, "ex_Hypotenuse", "The hypotenuse of a right triangle", "Example Add-In", zep::ThreadSafe,
+             (zep::NumberArgument, a, "one short side"), (zep::NumberArgument, b, "the other")) {
+    if (a < 0 || b < 0) throw std::invalid_argument("sides cannot be negative");
+    return std::hypot(a, b);
+}

@@ -3,6 +3,7 @@
 
 #include "CallbackSupport.h"
 #include "ExcelStandIn.h"
+#include "TypeText.h"
 #include "XlCall.h"
 
 #include <string>
@@ -49,6 +50,7 @@ Value ExcelStandIn::takeResultOf(typename L::Record& result) {
 template <class L>
 int ExcelStandIn::dispatch(Entry entry, int function, typename L::Record* result, int count,
                            typename L::Record** argv) {
+    const RecursiveLock::Hold hold(callbacks_);
     CallRecord call{entry, L::layout, function, {}, xlretSuccess, std::nullopt};
     call.returnCode = serve<L>(call, result, count, argv);
     calls_.push_back(std::move(call));
@@ -82,6 +84,8 @@ int ExcelStandIn::serve(CallRecord& call, typename L::Record* result, int count,
             return xlretInvXloper;
         }
     }
+    if (inThreadSafeFunction())
+        if (const std::optional<int> refused = threadSafeRefusal(call.function, call.arguments)) return *refused;
     Answer answered = answer(call.function, call.arguments, L::layout);
     if (result == nullptr || !answered.value) return answered.code;
     // A value the caller's layout cannot carry (a long text, a wide integer) fails the call and
@@ -147,6 +151,50 @@ ExcelStandIn::Answer ExcelStandIn::notModelled(int code, const std::string& what
     notices_.record(NoticeKind::NotModelled,
                     what + ": answered " + (code == xlretInvXlfn ? "xlretInvXlfn" : "xlretFailed"));
     return {code, Value::error(xlerrValue)};
+}
+
+// Microsoft's "Multithreaded Recalculation in Excel": a function registered thread-safe may not
+// run the XLM information functions (xlretFailed), nor define names, register, change menus or
+// toolbars, set cells, run commands, or call through xlUDF a function not registered
+// thread-safe (xlretNotThreadSafe). The C interface's own functions but xlSet are thread-safe.
+std::optional<int> ExcelStandIn::threadSafeRefusal(int function, const std::vector<Value>& arguments) const {
+    switch (function) {
+        case xlfGetFormula:
+        case xlfGetName:
+        case xlfGetDef:
+        case xlfGetBar:
+        case xlfGetCell:
+        case xlfGetWorkspace:
+        case xlfGetWindow:
+        case xlfGetDocument:
+        case xlfGetNote:
+        case xlfGetToolbar:
+        case xlfGetTool:
+        case xlfGetWorkbook:
+            return xlretFailed;
+        case xlSet:
+        case xlfSetName:
+        case xlfRegister:
+        case xlfUnregister:
+        case xlfAddMenu:
+        case xlfDeleteMenu:
+        case xlfAddToolbar:
+        case xlfDeleteToolbar:
+            return xlretNotThreadSafe;
+        case xlUDF: {
+            if (arguments.empty()) return std::nullopt;
+            const Registration* target =
+                arguments[0].kind() == Kind::Text
+                    ? registry_.findFunction(arguments[0].narrowText())
+                    : (arguments[0].numeric() ? registry_.findById(*arguments[0].numeric()) : nullptr);
+            if (target == nullptr) return std::nullopt;
+            const ParsedTypeText parsed = parseTypeText(target->typeText());
+            if (!parsed.typeText || !parsed.typeText->isThreadSafe) return xlretNotThreadSafe;
+            return std::nullopt;
+        }
+        default:
+            return (function & xlCommand) != 0 ? std::optional<int>(xlretNotThreadSafe) : std::nullopt;
+    }
 }
 
 ExcelStandIn::Answer ExcelStandIn::answer(int function, const std::vector<Value>& arguments, Layout layout) {

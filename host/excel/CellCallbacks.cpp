@@ -27,7 +27,7 @@ ExcelStandIn::Answer ExcelStandIn::coerceCall(const std::vector<Value>& argument
 ExcelStandIn::Answer ExcelStandIn::setCall(const std::vector<Value>& arguments) {
     if (arguments.empty() || arguments.size() > 2) return {xlretInvCount, std::nullopt};
     // A command equivalent: a worksheet function cannot change cells.
-    if (caller_.kind != Caller::Kind::Command && caller_.kind != Caller::Kind::Excel)
+    if (caller().kind != Caller::Kind::Command && caller().kind != Caller::Kind::Excel)
         return {xlretInvXlfn, std::nullopt};
     const Value& target = arguments[0];
     if (target.kind() != Kind::Reference || target.areas().size() != 1) return {xlretInvXloper, std::nullopt};

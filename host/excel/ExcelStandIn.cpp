@@ -10,6 +10,9 @@ namespace xlhost {
 namespace {
 
 ExcelStandIn* currentHost = nullptr;
+// One stand-in runs at a time, so each thread's caller and mark need no owner.
+thread_local Caller threadCaller;
+thread_local bool threadInThreadSafeFunction = false;
 
 }  // namespace
 
@@ -36,6 +39,30 @@ ExcelStandIn::~ExcelStandIn() {
 
 ExcelStandIn* ExcelStandIn::current() {
     return currentHost;
+}
+
+ExcelStandIn::CallerScope::CallerScope(ExcelStandIn&, Caller caller) : previous_(threadCaller) {
+    threadCaller = caller;
+}
+
+ExcelStandIn::CallerScope::~CallerScope() {
+    threadCaller = previous_;
+}
+
+const Caller& ExcelStandIn::caller() const {
+    return threadCaller;
+}
+
+ExcelStandIn::ThreadSafeScope::ThreadSafeScope() : previous_(threadInThreadSafeFunction) {
+    threadInThreadSafeFunction = true;
+}
+
+ExcelStandIn::ThreadSafeScope::~ThreadSafeScope() {
+    threadInThreadSafeFunction = previous_;
+}
+
+bool ExcelStandIn::inThreadSafeFunction() {
+    return threadInThreadSafeFunction;
 }
 
 void ExcelStandIn::setVersion(std::string versionText) {

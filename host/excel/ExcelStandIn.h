@@ -17,6 +17,7 @@
 #include "HostWindows.h"
 #include "MemoryLedger.h"
 #include "RecordCodec.h"
+#include "RecursiveLock.h"
 #include "SheetModel.h"
 #include "Value.h"
 
@@ -83,19 +84,34 @@ public:
     using FormulaReader = std::function<std::optional<Value>(const std::u16string& formula)>;
     void setFormulaReader(FormulaReader reader) { formulaReader_ = std::move(reader); }
 
-    // What Excel is running now; the previous caller comes back when the scope ends.
+    // What Excel is running now on the calling thread; the previous caller comes back when the
+    // scope ends. Each calculation thread has its own.
     class CallerScope {
     public:
-        CallerScope(ExcelStandIn& host, Caller caller) : host_(host), previous_(host.caller_) { host.caller_ = caller; }
-        ~CallerScope() { host_.caller_ = previous_; }
+        CallerScope(ExcelStandIn& host, Caller caller);
+        ~CallerScope();
         CallerScope(const CallerScope&) = delete;
         CallerScope& operator=(const CallerScope&) = delete;
 
     private:
-        ExcelStandIn& host_;
         Caller previous_;
     };
-    const Caller& caller() const { return caller_; }
+    const Caller& caller() const;
+
+    // While it lives, the calling thread runs a function registered thread-safe ('$'): the
+    // callbacks Excel runs only on its main thread are refused with Excel's codes (see
+    // threadSafeRefusal), whichever thread calls.
+    class ThreadSafeScope {
+    public:
+        ThreadSafeScope();
+        ~ThreadSafeScope();
+        ThreadSafeScope(const ThreadSafeScope&) = delete;
+        ThreadSafeScope& operator=(const ThreadSafeScope&) = delete;
+
+    private:
+        bool previous_;
+    };
+    static bool inThreadSafeFunction();
 
     // The workbook's name, as xlSheetNm and xlfGetDocument give it.
     static constexpr const char* workbookName = "Book1";
@@ -155,6 +171,8 @@ private:
     Value takeResultOf(typename L::Record& result);
 
     Answer answer(int function, const std::vector<Value>& arguments, Layout layout);
+    // Excel's code for a callback a thread-safe function may not make, or nothing.
+    std::optional<int> threadSafeRefusal(int function, const std::vector<Value>& arguments) const;
     void malformed(const CallRecord& call, std::string detail);
 
     // What Excel tells of itself and its sheets (WorkspaceCallbacks.cpp).
@@ -186,7 +204,9 @@ private:
     std::function<bool(const std::string&)> exportLookup_;
     FunctionCaller functionCaller_;
     FormulaReader formulaReader_;
-    Caller caller_;
+    // Held for each callback, whole: calculation threads call back at once, and every answer may
+    // read or change the state below.
+    RecursiveLock callbacks_;
     FaultLog faults_;
     NoticeLog notices_;
     MemoryLedger ledger_;

@@ -67,12 +67,12 @@ ExcelStandIn::Answer ExcelStandIn::documentCall(const std::vector<Value>& argume
 }
 
 ExcelStandIn::Answer ExcelStandIn::callerCall() const {
-    switch (caller_.kind) {
+    switch (caller().kind) {
         case Caller::Kind::Cell:
             // A worksheet cell comes as an external reference, with its sheet's id.
-            return {xlretSuccess, Value::reference(sheets_.activeSheet(), caller_.cell)};
+            return {xlretSuccess, Value::reference(sheets_.activeSheet(), caller().cell)};
         case Caller::Kind::Function:
-            return {xlretSuccess, Value::number(caller_.registerId)};
+            return {xlretSuccess, Value::number(caller().registerId)};
         case Caller::Kind::Command:
         case Caller::Kind::Excel:
             break;

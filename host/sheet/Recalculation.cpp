@@ -1,8 +1,11 @@
 #include "Recalculation.h"
 
+#include "CalculationThreads.h"
+
 #include "XlCall.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <iterator>
 #include <queue>
@@ -80,12 +83,13 @@ void Recalculation::AreaIndex::meeting(const Area& area, Visit visit) const {
 // ---- the graph
 
 Recalculation::Recalculation(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             FormulaFunction evaluate, VolatileFunction isVolatile)
+                             FormulaFunction evaluate, VolatileFunction isVolatile, const ThreadedCalculation* threaded)
     : sheet_(sheet),
       sheets_(sheets),
       limits_(limits),
       evaluate_(std::move(evaluate)),
       isVolatile_(std::move(isVolatile)),
+      threaded_(threaded != nullptr && threaded->threads > 1 ? threaded : nullptr),
       formulaCells_(sheet.entries),
       formulaCount_(sheet.entries.size()),
       nodes_(sheet.entries.size()),
@@ -263,24 +267,39 @@ Calculation Recalculation::calculate() {
                 }
                 continue;
             }
-            std::size_t node;
-            std::optional<Area> spill;
+            const auto done = [&](std::size_t node, const std::optional<Area>& spill) {
+                nodes_[node].marked = false;
+                --left;
+                for (std::size_t dependent : nodes_[node].dependents)
+                    if (nodes_[dependent].marked && --waiting[dependent] == 0) release(dependent);
+                // The edges of a changed spill change only now: the waiting counts were made with the old.
+                if (isFormula(node)) setSpill(node, spill, stale);
+            };
             if (!readyBlocks.empty()) {
                 // A block costs nothing to calculate: its readers are released at once.
-                node = readyBlocks.back();
+                const std::size_t node = readyBlocks.back();
                 readyBlocks.pop_back();
-            } else {
-                node = readyFormulas.top();
-                readyFormulas.pop();
-                spill = calculateFormula(node);
-                calculation.calculated.push_back(node);
+                done(node, std::nullopt);
+                continue;
             }
-            nodes_[node].marked = false;
-            --left;
-            for (std::size_t dependent : nodes_[node].dependents)
-                if (nodes_[dependent].marked && --waiting[dependent] == 0) release(dependent);
-            // The edges of a changed spill change only now: the waiting counts were made with the old.
-            if (isFormula(node)) setSpill(node, spill, stale);
+            if (threaded_ != nullptr && readyFormulas.size() > 1) {
+                // Ready formulas read nothing another ready one is still to write, but for a spill
+                // not known yet: all of the batch count as calculated before any result is placed,
+                // so that setSpill finds a reader of a new spill among them and calculates it again.
+                auto batch = calculateReadyOnThreads(readyFormulas);
+                for (const auto& formula : batch) nodes_[formula.first].marked = false;
+                for (auto& [node, result] : batch) {
+                    const std::optional<Area> spill = placeResult(node, result());
+                    calculation.calculated.push_back(node);
+                    done(node, spill);
+                }
+                if (!batch.empty()) continue;
+            }
+            const std::size_t node = readyFormulas.top();
+            readyFormulas.pop();
+            const std::optional<Area> spill = placeResult(node, evaluate_(sheet_.entries[node]));
+            calculation.calculated.push_back(node);
+            done(node, spill);
         }
         for (std::size_t node : stale) mark(node);
         stale.clear();
@@ -288,9 +307,37 @@ Calculation Recalculation::calculate() {
     return calculation;
 }
 
-std::optional<Area> Recalculation::calculateFormula(std::size_t formula) {
+std::vector<std::pair<std::size_t, std::function<Value()>>> Recalculation::calculateReadyOnThreads(
+    std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>>& readyFormulas) {
+    // A batch is bounded so that the results of one wait on the calling thread no longer than needed.
+    constexpr std::size_t largestBatch = 1024;
+    std::vector<std::pair<std::size_t, std::function<Value()>>> batch;
+    std::vector<std::size_t> onCallingThread;
+    while (!readyFormulas.empty() && batch.size() < largestBatch) {
+        const std::size_t formula = readyFormulas.top();
+        readyFormulas.pop();
+        if (threaded_->threadSafe(sheet_.entries[formula]))
+            batch.emplace_back(formula, nullptr);
+        else
+            onCallingThread.push_back(formula);
+    }
+    for (std::size_t formula : onCallingThread) readyFormulas.push(formula);
+    if (batch.size() < 2) {
+        for (const auto& [formula, unused] : batch) readyFormulas.push(formula);
+        return {};
+    }
+    std::atomic<std::size_t> next{0};
+    const unsigned threads = unsigned(std::min<std::size_t>(threaded_->threads, batch.size()));
+    runOnThreads(threads, [&](unsigned thread) {
+        for (std::size_t i = next++; i < batch.size(); i = next++)
+            batch[i].second = threaded_->calculate(sheet_.entries[batch[i].first], thread);
+    });
+    return batch;
+}
+
+std::optional<Area> Recalculation::placeResult(std::size_t formula, Value value) {
     const SheetEntry& entry = sheet_.entries[formula];
-    FormulaResult result{&entry, entry.target, evaluate_(entry), false};
+    FormulaResult result{&entry, entry.target, std::move(value), false};
     const SheetId active = sheets_.activeSheet();
     const std::int32_t row = entry.target.firstRow;
     const std::int32_t column = entry.target.firstColumn;

@@ -29,6 +29,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <queue>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,6 +40,16 @@ namespace xlhost {
 using FormulaFunction = std::function<Value(const SheetEntry& formula)>;
 // Whether a formula is calculated in every recalculation (it calls a volatile function).
 using VolatileFunction = std::function<bool(const SheetEntry& formula)>;
+
+// Excel's multi-threaded recalculation: formulas whose function is thread-safe, and whose inputs
+// are ready, are calculated at once on `threads` threads. `calculate` runs on those threads and
+// may only read the sheet; what it returns runs afterwards on the calling thread, in line order,
+// and gives the cell. The results are those of the formula function, formula by formula.
+struct ThreadedCalculation {
+    unsigned threads = 1;
+    std::function<bool(const SheetEntry& formula)> threadSafe;  // on the calling thread
+    std::function<std::function<Value()>(const SheetEntry& formula, unsigned thread)> calculate;
+};
 
 struct FormulaResult {
     const SheetEntry* entry;
@@ -61,7 +72,7 @@ public:
     // Over the sheet's formulas (none entered yet) on the active sheet of `sheets`. The sheet,
     // the model and the functions must outlive the object.
     Recalculation(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits, FormulaFunction evaluate,
-                  VolatileFunction isVolatile);
+                  VolatileFunction isVolatile, const ThreadedCalculation* threaded = nullptr);
 
     // Enters formulas (indexes of the sheet's formula entries, each entered once) and calculates
     // them, with every formula that reads their cells and every formula marked for calculation.
@@ -116,8 +127,12 @@ private:
     void readersOf(const Area& area, Visit visit) const;
     void mark(std::size_t node);
     Calculation calculate();
-    // Calls the formula and places its result; gives its spill area, if it spills.
-    std::optional<Area> calculateFormula(std::size_t formula);
+    // Places the formula's result; gives its spill area, if it spills.
+    std::optional<Area> placeResult(std::size_t formula, Value value);
+    // Takes the thread-safe formulas among the ready ones (at most a batch) and calculates them on
+    // the threads; what each gives is placed later, in line order, on the calling thread.
+    std::vector<std::pair<std::size_t, std::function<Value()>>> calculateReadyOnThreads(
+        std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>>& readyFormulas);
     // Blanks the cells of the formula's spill but its own and those in `keep`.
     void clearSpill(std::size_t formula, const Area* keep = nullptr);
     bool hasRoom(const Area& area, std::size_t formula) const;
@@ -132,6 +147,7 @@ private:
     SheetLimits limits_;
     FormulaFunction evaluate_;
     VolatileFunction isVolatile_;
+    const ThreadedCalculation* threaded_;
     FormulaCells formulaCells_;
     std::size_t formulaCount_;
     std::vector<Node> nodes_;  // one per entry of the sheet, then the block nodes

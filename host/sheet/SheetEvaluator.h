@@ -42,9 +42,10 @@ using CommandFunction = std::function<CommandRun(const SheetEntry& command)>;
 using CalculationObserver = std::function<void(const SheetEntry* after, const Calculation& calculation)>;
 
 struct SheetHooks {
-    CommandFunction run;           // needed only when the sheet has command lines
-    VolatileFunction isVolatile;   // none: no formula is volatile
-    CalculationObserver observer;  // optional
+    CommandFunction run;                            // needed only when the sheet has command lines
+    VolatileFunction isVolatile;                    // none: no formula is volatile
+    CalculationObserver observer;                   // optional
+    const ThreadedCalculation* threaded = nullptr;  // none: every formula on the calling thread
 };
 
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,

@@ -2,6 +2,7 @@
 
 #include "AddInModule.h"
 #include "BuiltinFunctions.h"
+#include "CalculationThreads.h"
 #include "ExcelStandIn.h"
 #include "FormulaEvaluator.h"
 #include "FormulaText.h"
@@ -17,13 +18,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 #include <optional>
 #include <ostream>
 
 namespace xlhost {
 
 const char* const xllhostHelp = R"(usage: xllhost [--excel N] ADDIN --list
-       xllhost [--excel N] [--csv] [--full] [--debug] ADDIN SHEET
+       xllhost [--excel N] [--threads N] [--csv] [--full] [--debug] ADDIN SHEET
        xllhost --version
 
 Plays Excel for one add-in: loads ADDIN, opens it (xlAutoOpen), lists what it registered or
@@ -34,10 +36,14 @@ evaluates SHEET, closes it (xlAutoClose) and reports any Excel memory it did not
   --list      the add-in's name as Excel's Add-in Manager lists it, the registered functions
               as Excel's Insert Function dialog shows them, then the commands (macro type 2),
               which the dialog does not show
+  --threads N calculate the cells of thread-safe functions ('$') whose inputs are ready on N
+              threads at once, as Excel 12 and newer do (default: the machine's processors);
+              all others on the main thread. The results are those of --threads 1
   --csv       the whole used sheet as CSV (full precision, texts quoted) instead of blocks
   --full      numbers at full precision (the shortest form that reads back exactly)
-  --debug     the add-in's diagnostic lines, its status-bar texts, every worksheet call and
-              the cells each calculation touched
+  --debug     the add-in's diagnostic lines, its status-bar texts, every worksheet call (with
+              the calculation thread that made it, when not the main thread) and the cells each
+              calculation touched
   --version   xllhost's version
   --help      this text
 
@@ -135,6 +141,7 @@ namespace {
 
 struct Options {
     int excelVersion = 12;
+    unsigned threads = 0;  // 0: the machine's processors
     bool list = false;
     bool csv = false;
     bool fullPrecision = false;
@@ -147,6 +154,15 @@ struct Options {
 struct UsageError {
     std::string message;
 };
+
+unsigned threadsOf(const std::string& text) {
+    const bool digits = !text.empty() && text.size() <= 4 && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    if (!digits || std::stoi(text) < 1 || std::stoi(text) > 1024)
+        throw UsageError{"--threads takes a number of threads from 1 to 1024, not '" + text + "'"};
+    return unsigned(std::stoi(text));
+}
 
 int versionOf(const std::string& text) {
     const bool digits = !text.empty() && text.size() <= 2 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -166,6 +182,11 @@ Options optionsOf(const std::vector<std::string>& arguments) {
             options.excelVersion = versionOf(arguments[i]);
         } else if (argument.rfind("--excel=", 0) == 0) {
             options.excelVersion = versionOf(argument.substr(8));
+        } else if (argument == "--threads") {
+            if (++i == arguments.size()) throw UsageError{"--threads needs a number of threads"};
+            options.threads = threadsOf(arguments[i]);
+        } else if (argument.rfind("--threads=", 0) == 0) {
+            options.threads = threadsOf(argument.substr(10));
         } else if (argument == "--list") {
             options.list = true;
         } else if (argument == "--csv") {
@@ -294,9 +315,20 @@ public:
         hooks.observer = [this, &sheet](const SheetEntry* after, const Calculation& calculation) {
             showCalculation(sheet, after, calculation);
         };
+        ThreadedCalculation threaded;
+        threaded.threads = options_.threads > 0 ? options_.threads : machineCores();
+        threaded.threadSafe = [this](const SheetEntry& formula) { return callableOnThreads(*formula.formula); };
+        threaded.calculate = [this, &sheet](const SheetEntry& formula, unsigned thread) {
+            return calculateOnThread(sheet, formula, thread + 1);
+        };
+        hooks.threaded = &threaded;
         return evaluateSheet(
             sheet, host_.sheets(), limits_,
-            [this, &sheet](const SheetEntry& formula) { return evaluateCell(sheet, formula); }, hooks);
+            [this, &sheet](const SheetEntry& formula) {
+                CellContext context(*this, sheet, formula);
+                return evaluateCell(formula, context);
+            },
+            hooks);
     }
 
     // Closes the add-in and reports the faults left and what xllhost answered in Excel's place;
@@ -356,8 +388,86 @@ private:
         const SheetEntry& formula_;
     };
 
-    Value evaluateCell(const SheetFile& sheet, const SheetEntry& formula) {
-        CellContext context(*this, sheet, formula);
+    // The add-in's calls of a formula calculated on a calculation thread, kept to be reported on the
+    // main thread afterwards; the sheet is only read meanwhile.
+    class ThreadContext : public CellContext {
+    public:
+        ThreadContext(Session& session, const SheetFile& sheet, const SheetEntry& formula)
+            : CellContext(session, sheet, formula), session_(session), formula_(formula) {}
+        std::optional<Value> call(const std::string& function, const std::vector<FormulaArgument>& arguments) override {
+            const Registration& registration = *session_.host_.registry().findFunction(function);
+            calls.emplace_back(function, session_.invoke(registration, formula_, arguments));
+            return calls.back().second.shown;
+        }
+        std::vector<std::pair<std::string, WorksheetCall>> calls;
+
+    private:
+        Session& session_;
+        const SheetEntry& formula_;
+    };
+
+    // Whether a calculation thread may calculate the formula: every function it calls is a
+    // built-in one that gives the same each time, or the add-in's, registered thread-safe and
+    // called with no more arguments than it takes. The add-in's exports are looked up here, on the
+    // main thread, so that the threads only read the module's table of them.
+    bool callableOnThreads(const FormulaNode& node) {
+        if (node.type == FormulaNode::Type::Call && !findBuiltin(node.text)) {
+            const Registration* registration = host_.registry().findFunction(node.text);
+            if (registration == nullptr) return false;
+            const auto typeText = parseTypeText(registration->typeText()).typeText;
+            if (!typeText || !typeText->isThreadSafe || node.operands.size() > typeText->arguments.size()) return false;
+            for (const std::string& procedure :
+                 {registration->procedure(), std::string("xlAutoFree12"), std::string("xlAutoFree")})
+                addIn_.exports(procedure);
+        }
+        if (node.type == FormulaNode::Type::Call && callsVolatileBuiltin(node)) return false;
+        return std::all_of(node.operands.begin(), node.operands.end(),
+                           [this](const FormulaNode& operand) { return callableOnThreads(operand); });
+    }
+
+    std::function<Value()> calculateOnThread(const SheetFile& sheet, const SheetEntry& formula, int thread) {
+        auto context = std::make_shared<ThreadContext>(*this, sheet, formula);
+        auto value = std::make_shared<Value>(evaluateCell(formula, *context));
+        return [this, &sheet, &formula, context, value, thread] {
+            for (const auto& [function, call] : context->calls) report(sheet, formula, function, call, thread);
+            return *value;
+        };
+    }
+
+    // The add-in's call, on whichever thread makes it.
+    WorksheetCall invoke(const Registration& registration, const SheetEntry& formula,
+                         const std::vector<FormulaArgument>& arguments) {
+        const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
+        const auto typeText = parseTypeText(registration.typeText()).typeText;
+        std::optional<ExcelStandIn::ThreadSafeScope> threadSafe;
+        if (typeText && typeText->isThreadSafe) threadSafe.emplace();
+        return addIn_.call(registration, arguments, host_);
+    }
+
+    // What the call did, reported on the main thread; `thread` is the calculation thread that made
+    // it, 0 for the main thread.
+    Value report(const SheetFile& sheet, const SheetEntry& formula, const std::string& function,
+                 const WorksheetCall& call, int thread) {
+        const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
+        if (options_.debug && !call.trace.empty()) {
+            err_ << "call: " << call.trace;
+            if (thread > 0)
+                err_ << " (" << cellName(formula.target.firstRow, formula.target.firstColumn)
+                     << ", on calculation thread " << thread << ")";
+            err_ << '\n';
+        }
+        showMessages();
+        if (!call.limitation.empty()) {
+            err_ << "xllhost: " << where << function << " gives " << cellText(call.shown, false) << ": "
+                 << call.limitation << '\n';
+            ++uncalledCells_;
+        }
+        for (const std::string& fault : call.faults)
+            faults_.record(FaultKind::BrokenCall, where + function + " " + fault);
+        return call.shown;
+    }
+
+    Value evaluateCell(const SheetEntry& formula, FormulaContext& context) {
         const Value value = evaluateFormula(*formula.formula, context);
         // What the add-in gave shows as it is; a blank the formula read shows 0, as in Excel.
         const bool addInResult =
@@ -388,19 +498,7 @@ private:
                              function + " takes " + std::to_string(parameters) +
                                  (parameters == 1 ? " argument, not " : " arguments, not ") +
                                  std::to_string(arguments.size()));
-        const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
-        WorksheetCall call = addIn_.call(*registration, arguments, host_);
-        const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
-        if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << '\n';
-        showMessages();
-        if (!call.limitation.empty()) {
-            err_ << "xllhost: " << where << function << " gives " << cellText(call.shown, false) << ": "
-                 << call.limitation << '\n';
-            ++uncalledCells_;
-        }
-        for (const std::string& fault : call.faults)
-            faults_.record(FaultKind::BrokenCall, where + function + " " + fault);
-        return call.shown;
+        return report(sheet, formula, function, invoke(*registration, formula, arguments), 0);
     }
 
     // A registered function the add-in had Excel call (xlUDF, or a formula it had evaluated).

@@ -277,6 +277,12 @@ TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {
     EXPECT_EQ(run({notAnAddIn, "--list"}).status, xllhostBadInput);
     expectBadInput(run({"--excel", "x12", probe, "--list"}),
                    "--excel takes a version number such as 11, 12 or 16, not 'x12' (xllhost --help explains)");
+    for (const char* threads : {"0", "1025", "two", ""})
+        expectBadInput(run({"--threads", threads, probe, "--list"}),
+                       std::string("--threads takes a number of threads from 1 to 1024, not '") + threads +
+                           "' (xllhost --help explains)");
+    expectBadInput(run({probe, "--list", "--threads"}),
+                   "--threads needs a number of threads (xllhost --help explains)");
     expectBadInput(run({probe}), "give the add-in file and the sheet file (xllhost --help explains)");
     expectBadInput(run({"--frobnicate"}), "unknown option --frobnicate (xllhost --help explains)");
     const Outcome help = run({"--help"});
