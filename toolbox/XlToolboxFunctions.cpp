@@ -101,10 +101,28 @@ std::size_t selectorOf(const XlfOper& value, const char* name, const std::array<
     badArgument(name, "is none of 1 to " + std::to_string(count) + " or " + wanted);
 }
 
+// The framework cuts an array result to its first 255 columns: a wider answer is refused whole
+// rather than shown in part.
+constexpr Eigen::Index maxResultColumns = 255;
+
+void requireArrayWidth(Eigen::Index columns) {
+    if (columns > maxResultColumns) {
+        throw ToolboxError(ToolboxError::impossible, "the result has " + std::to_string(columns) +
+                                                         " columns, more than the 255 an array result can have");
+    }
+}
+
 WorksheetResult numbers(const Matrix& a) {
+    requireArrayWidth(a.cols());
     NumericMatrix result(static_cast<std::uint32_t>(a.rows()), static_cast<std::uint32_t>(a.cols()));
     Eigen::Map<RowMajor>(result.data(), a.rows(), a.cols()) = a;
     return result;
+}
+
+// Wide cells are written as the text alone in both layouts; a narrow one would carry its closing
+// zero into an Excel 4 text.
+zep::WideString wide(const std::string& text) {
+    return zep::WidenText(text.data(), text.size());
 }
 
 // Complex values as Excel's complex texts, or each as two columns of numbers, real and imaginary.
@@ -117,11 +135,12 @@ WorksheetResult complexNumbers(const toolbox::ComplexMatrix& z, bool pairs) {
         }
         return numbers(split);
     }
+    requireArrayWidth(z.cols());
     zep::CellMatrix cells(static_cast<std::uint32_t>(z.rows()), static_cast<std::uint32_t>(z.cols()));
     for (Eigen::Index i = 0; i < z.rows(); ++i)
         for (Eigen::Index j = 0; j < z.cols(); ++j)
             cells.Cell(static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)) =
-                zep::MatrixCell(toolbox::complexText(z(i, j)));
+                zep::MatrixCell(wide(toolbox::complexText(z(i, j))));
     return cells;
 }
 
