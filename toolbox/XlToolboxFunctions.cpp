@@ -51,7 +51,14 @@ Matrix matrixOf(const XlfOper& value, const char* name) {
     return Eigen::Map<const RowMajor>(cells.data(), cells.rows(), cells.columns());
 }
 
+// A number, flag, selector or name is one value: an array is refused before Excel is asked to
+// convert it.
+void requireOneValue(const XlfOper& value, const char* name) {
+    if ((value.Type() & xltypeMulti) != 0) badArgument(name, "is an array, not one value");
+}
+
 double numberOf(const XlfOper& value, const char* name) {
+    requireOneValue(value, name);
     int err = 0;
     const double number = value.ReadDouble(&err);
     if (err != 0 || !std::isfinite(number)) badArgument(name, "is not a number");
@@ -60,6 +67,7 @@ double numberOf(const XlfOper& value, const char* name) {
 
 bool flagOf(const XlfOper& value, const char* name) {
     if (omitted(value)) return false;
+    requireOneValue(value, name);
     int err = 0;
     const bool flag = value.ReadBool(&err);
     if (err != 0) badArgument(name, "is not TRUE or FALSE");
@@ -83,6 +91,7 @@ std::string upper(std::string text) {
 template <std::size_t count>
 std::size_t selectorOf(const XlfOper& value, const char* name, const std::array<const char*, count>& choices) {
     if (omitted(value)) return 0;
+    requireOneValue(value, name);
     int err = 0;
     const double number = value.ReadDouble(&err);
     if (err == 0) {
@@ -413,8 +422,8 @@ ZEP_WORKSHEET_FUNCTION(xlmtx_Why, "MTX.WHY",
                        (ValueArgument, argument1, "its first argument"), (ValueArgument, argument2, "optional"),
                        (ValueArgument, argument3, "optional"), (ValueArgument, argument4, "optional"),
                        (ValueArgument, argument5, "optional"), (ValueArgument, argument6, "optional")) {
-    int err = 0;
-    const char* name = function.ReadCString(&err);
+    int err = (function.Type() & xltypeMulti) != 0 ? 1 : 0;
+    const char* name = err == 0 ? function.ReadCString(&err) : "";
     const std::string wanted = err == 0 ? upper(name) : std::string();
     for (const Explained& candidate : explained) {
         if (wanted != candidate.name && "MTX." + wanted != candidate.name) continue;
