@@ -1,6 +1,6 @@
 // The add-in as Excel meets it: MatrixFunctions.xll loaded from beside this program into a
 // stand-in Excel, opened, used from worksheet calls in the record layout of the running Excel,
-// and closed. Runs under Excel "16.0" (Excel 4 records) and "12.0" (Excel 12 records).
+// and closed. Runs under Excel "11.0" (Excel 4 records), "12.0" and "16.0" (Excel 12 records).
 #include "ExcelStandIn.h"
 #include "WinApi.h"
 
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -203,7 +204,7 @@ struct Sheet {
 // Before any open there is nothing to release and no buffer to give back.
 TEST(MatrixFunctionsBeforeOpen, CloseNeitherCallsExcelNorTouchesStandardError) {
     ASSERT_NE(nullptr, LoadedAddIn().close) << MATRIXFUNCTIONS_FILE " is not beside the test program";
-    ExcelStandIn host("16.0");
+    ExcelStandIn host("11.0");
 #ifndef _WIN32
     // The module shares this program's C++ runtime here, so its std::cerr is ours.
     std::streambuf* const before = std::cerr.rdbuf();
@@ -241,7 +242,7 @@ protected:
     }
 
     bool Excel12() const {
-        return std::string(GetParam()) == "12.0";
+        return std::atoi(GetParam()) >= 12;
     }
     std::string RecordCode() const {
         return Excel12() ? "Q" : "P";
@@ -418,7 +419,18 @@ TEST_P(MatrixFunctionsAddIn, EveryWorksheetFunctionAnswersAfterOpen) {
     ExpectNumbers(Call<RecordAndNumber>("xlmtrx_EVDecomposition", Matrix(2, 2, {2, 0, 0, 1}), 2.0), 2, 2, {1, 0, 0, 2});
 }
 
-INSTANTIATE_TEST_SUITE_P(Excel16, MatrixFunctionsAddIn, testing::Values("16.0"));
+// A column of 300 numbers transposed: Excel 12 and later take the whole row, an Excel 4 grid 255.
+TEST_P(MatrixFunctionsAddIn, ATransposedRowKeepsTheColumnsItsExcelHas) {
+    ASSERT_EQ(1, LoadedAddIn().open());
+    std::vector<double> numbers(300);
+    for (std::size_t i = 0; i < numbers.size(); ++i) numbers[i] = static_cast<double>(i);
+    const std::int32_t kept = Excel12() ? 300 : 255;
+    ExpectNumbers(Call<OneRecord>("xlmtrx_Transpose", Matrix(300, 1, numbers)), 1, kept,
+                  std::vector<double>(numbers.begin(), numbers.begin() + kept));
+}
+
+INSTANTIATE_TEST_SUITE_P(Excel11, MatrixFunctionsAddIn, testing::Values("11.0"));
 INSTANTIATE_TEST_SUITE_P(Excel12, MatrixFunctionsAddIn, testing::Values("12.0"));
+INSTANTIATE_TEST_SUITE_P(Excel16, MatrixFunctionsAddIn, testing::Values("16.0"));
 
 }  // namespace

@@ -241,8 +241,11 @@ namespace {
 TEST(WorksheetCallCheck, FindsUnreadableResultsKeptMemoryAndChangedArguments) {
     using worksheetcheck::ResultProblem;
     EXPECT_EQ("null result", ResultProblem<Layout12>(nullptr));
-    xlhost::Argument12 wide(Block(1, 256));
-    EXPECT_EQ("array of 256 columns", ResultProblem<Layout12>(wide.get()));
+    // Excel 2003's grid shows 255 columns of an array, Excel 2007's and later ones 16,384.
+    xlhost::Argument4 wide4(Block(1, 256));
+    EXPECT_EQ("array of 256 columns", ResultProblem<Layout4>(wide4.get()));
+    xlhost::Argument12 wide12(Block(1, 256));
+    EXPECT_EQ("", ResultProblem<Layout12>(wide12.get()));
     xlhost::Argument12 reference(Value::sheetReference(numberBlock));
     EXPECT_EQ("result of kind reference", ResultProblem<Layout12>(reference.get()));
     XLOPER12 tooLong{};

@@ -9,9 +9,7 @@
 #include "SquareMatrixFunctions.h"
 
 #include <zep/WorksheetFunction.h>
-#include <zep/XlfExcel.h>
 
-#include <cstddef>
 #include <utility>
 
 namespace {
@@ -19,79 +17,12 @@ namespace {
 using zep::IntegerArgument;
 using zep::MatrixArgument;
 using zep::VectorArgument;
-using zep::XlfExcel;
 
 const char category[] = "MatrixFunctions";
-const char addInName[] = MATRIXFUNCTIONS_ADDIN_NAME;
-
-template <class Record>
-struct RecordLayout;
-template <>
-struct RecordLayout<XLOPER> {
-    using Unit = char;
-    static int Coerce(XlfExcel& excel, XLOPER* result, XLOPER* argv[]) {
-        return excel.CallExcel4v(xlCoerce, result, 2, argv);
-    }
-    static int Free(XlfExcel& excel, XLOPER* argv[]) { return excel.CallExcel4v(xlFree, nullptr, 1, argv); }
-};
-template <>
-struct RecordLayout<XLOPER12> {
-    using Unit = XCHAR;
-    static int Coerce(XlfExcel& excel, XLOPER12* result, XLOPER12* argv[]) {
-        return excel.CallExcel12v(xlCoerce, result, 2, argv);
-    }
-    static int Free(XlfExcel& excel, XLOPER12* argv[]) { return excel.CallExcel12v(xlFree, nullptr, 1, argv); }
-};
-
-// Excel passes the action as a number; anything else counts only if Excel coerces it to 1.
-template <class Record>
-bool AsksForName(XlfExcel& excel, Record* action) {
-    if (action == nullptr) return false;
-    const auto type = action->xltype & ~(xlbitXLFree | xlbitDLLFree);
-    if (type == xltypeNum) return action->val.num == 1.0;
-    if (type == xltypeInt) return action->val.w == 1;
-    Record wanted{};
-    wanted.xltype = xltypeInt;
-    wanted.val.w = xltypeNum;
-    Record number{};
-    Record* coerceArguments[] = {action, &wanted};
-    if (RecordLayout<Record>::Coerce(excel, &number, coerceArguments) != xlretSuccess) return false;
-    const bool one = (number.xltype & xltypeNum) != 0 && number.val.num == 1.0;
-    // Excel's memory in an answer of another kind than asked for goes back to Excel.
-    Record* freeArguments[] = {&number};
-    if ((number.xltype & zep::xlbitHostOwned) != 0) RecordLayout<Record>::Free(excel, freeArguments);
-    return one;
-}
-
-// The answer in the layout of the entry point Excel called, carved from the temporary memory
-// after the previous call's is reclaimed, as for a worksheet result.
-template <class Record>
-Record* AddInManagerAnswer(Record* action) noexcept {
-    using Unit = typename RecordLayout<Record>::Unit;
-    try {
-        XlfExcel& excel = XlfExcel::Current();
-        const XlfExcel::TempLockHold lock(excel);
-        excel.ReleaseTemp(false);
-        auto* answer = static_cast<Record*>(excel.TempAlloc(sizeof(Record)));
-        if (!AsksForName(excel, action)) {
-            answer->xltype = xltypeErr;
-            answer->val.err = xlerrValue;
-            return answer;
-        }
-        constexpr std::size_t length = sizeof addInName - 1;
-        static_assert(length < 256, "a counted Excel 4 text holds at most 255 characters");
-        auto* text = static_cast<Unit*>(excel.TempAlloc((length + 1) * sizeof(Unit)));
-        text[0] = static_cast<Unit>(length);
-        for (std::size_t i = 0; i < length; ++i) text[i + 1] = static_cast<Unit>(addInName[i]);
-        answer->xltype = xltypeStr;
-        answer->val.str = text;
-        return answer;
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 }  // namespace
+
+ZEP_ADDIN_NAME(MATRIXFUNCTIONS_ADDIN_NAME);
 
 ZEP_WORKSHEET_FUNCTION(xlmtrx_Invert, "mtrx_Invert", " Performs the Matrix inversion ", category,
                        (MatrixArgument, mtrx, " Matrix to be inverted ")) {
@@ -156,12 +87,4 @@ ZEP_WORKSHEET_FUNCTION(xlmtrx_EVDecomposition, "mtrx_EVDecomposition",
                        "Input param = 1 will return matrix V and param = 2 will return diagnal matrix D. ",
                        category, (MatrixArgument, mtrx, " Input matrix "), (IntegerArgument, param, " 1 or 2 ")) {
     return mtrx_EVDecomposition(std::move(mtrx), param);
-}
-
-extern "C" ZEP_EXPORT XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action) {
-    return AddInManagerAnswer(action);
-}
-
-extern "C" ZEP_EXPORT XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action) {
-    return AddInManagerAnswer(action);
 }

@@ -18,6 +18,7 @@
 #include "AddInModule.h"
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
+#include "FormulaEvaluator.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
 #include "SheetFile.h"
@@ -161,12 +162,24 @@ struct Session {
         host.clearFaults();
     }
 
-    Value call(const SheetEntry& formula) {
-        const Registration* registration = host.registry().find(formula.function);
-        return addIn.call(*registration, formula.arguments, host).shown;
-    }
+    // A formula's cells as xllhost evaluates them: the active sheet's, its functions the add-in's.
+    struct Cells : FormulaContext {
+        explicit Cells(Session& session) : session(session) {}
+        Value reference(const FormulaNode& node) override { return Value::sheetReference(node.area); }
+        Value cells(const Area& area) override {
+            return *session.host.sheets().valueOf(session.host.sheets().activeSheet(), area);
+        }
+        Value name(const FormulaNode&) override { return Value::error(xlerrName); }
+        std::optional<Value> call(const std::string& function, const std::vector<FormulaArgument>& arguments) override {
+            return session.addIn.call(*session.host.registry().find(function), arguments, session.host).shown;
+        }
+        Session& session;
+    };
     EvaluatedSheet evaluate(const SheetFile& sheet) {
-        return evaluateSheet(sheet, host.sheets(), limits, [this](const SheetEntry& formula) { return call(formula); });
+        return evaluateSheet(sheet, host.sheets(), limits, [this](const SheetEntry& formula) {
+            Cells cells(*this);
+            return evaluateFormula(*formula.formula, cells);
+        });
     }
     // The module is loaded already; this takes one more reference to it, as AddInModule keeps its own.
     FARPROC entryPoint(const char* name) const {

@@ -1,5 +1,5 @@
 # Test programs, and the stand-in Excel's host-program function that makes one play Excel.
-include(${CMAKE_CURRENT_LIST_DIR}/../host/HostProgram.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../host/excel/HostProgram.cmake)
 
 # zep_add_test_program(name [EXCEL_HOST] SOURCES ... [LIBRARIES ...]): one GoogleTest program and
 # one CTest entry for it. Under Wine every program start costs a second or more, so whole programs

@@ -41,6 +41,10 @@ constexpr DiagnosticSite xlOpenClosePathSet{"XlOpenClose", 101};
 constexpr DiagnosticSite xlOpenClosePathWarning{"XlOpenClose", 106};
 constexpr DiagnosticSite xlOpenCloseReleasing{"XlOpenClose", 125};
 
+// PendingRegistrations: what an add-in declares besides its functions
+constexpr DiagnosticSite pendingRegistrationsMenuRefused{"PendingRegistrations", 140};
+constexpr DiagnosticSite pendingRegistrationsCloseHookFailed{"PendingRegistrations", 180};
+
 }  // namespace sites
 
 }  // namespace zep

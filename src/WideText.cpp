@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <type_traits>
+#include <utility>
 
 namespace zep {
 
@@ -36,7 +37,83 @@ void AppendUtf16(WideString& out, char32_t point) {
     }
 }
 
+constexpr char32_t kReplacement = 0xFFFD;
+
+// The code point of the UTF-8 sequence at text[at], and its length; nothing valid (a stray or
+// missing continuation byte, an overlong form, a surrogate, a point beyond U+10FFFF) is one
+// byte of U+FFFD.
+std::pair<char32_t, std::size_t> DecodeUtf8(const unsigned char* text, std::size_t length) {
+    const unsigned char lead = text[0];
+    if (lead < 0x80) return {lead, 1};
+    std::size_t count = 0;
+    char32_t point = 0, least = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        count = 2, point = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        count = 3, point = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        count = 4, point = lead & 0x07, least = kFirstSupplementary;
+    } else {
+        return {kReplacement, 1};
+    }
+    if (count > length) return {kReplacement, 1};
+    for (std::size_t i = 1; i < count; ++i) {
+        if ((text[i] & 0xC0) != 0x80) return {kReplacement, 1};
+        point = (point << 6) | (text[i] & 0x3F);
+    }
+    if (point < least || point > kLastCodePoint || (point >= kHighSurrogateFirst && point < kSurrogateEnd))
+        return {kReplacement, 1};
+    return {point, count};
+}
+
+void AppendUtf8(std::string& out, char32_t point) {
+    if (point < 0x80) {
+        out.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (point >> 6)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < kFirstSupplementary) {
+        out.push_back(static_cast<char>(0xE0 | (point >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (point >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+}
+
 }  // namespace
+
+WideString WidenUtf8(const char* text, std::size_t length) {
+    WideString out;
+    out.reserve(length);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    for (std::size_t at = 0; at < length;) {
+        const auto [point, used] = DecodeUtf8(bytes + at, length - at);
+        AppendUtf16(out, point);
+        at += used;
+    }
+    return out;
+}
+
+std::string NarrowToUtf8(const XCHAR* units, std::size_t count) {
+    std::string out;
+    out.reserve(count);
+    for (std::size_t at = 0; at < count; ++at) {
+        char32_t point = static_cast<char16_t>(units[at]);
+        if (IsHighSurrogate(point) && at + 1 < count && IsLowSurrogate(static_cast<char16_t>(units[at + 1]))) {
+            point = kFirstSupplementary + ((point - kHighSurrogateFirst) << 10) +
+                    (static_cast<char16_t>(units[at + 1]) - kLowSurrogateFirst);
+            ++at;
+        } else if (point >= kHighSurrogateFirst && point < kSurrogateEnd) {
+            point = kReplacement;
+        }
+        AppendUtf8(out, point);
+    }
+    return out;
+}
 
 WideString WidenText(const char* text, std::size_t length) {
     WideString out;

@@ -19,6 +19,12 @@ using WideString = std::basic_string<XCHAR>;
 WideString WidenText(const char* text, std::size_t length);
 std::string NarrowText(const XCHAR* units, std::size_t count);
 
+// The conversions between UTF-8 and Excel 12 text, whatever the locale: every code point goes
+// both ways unchanged, those beyond 16 bits as surrogate pairs. Bytes that are no UTF-8, and a
+// surrogate without its partner, become U+FFFD, one per bad byte or unit.
+WideString WidenUtf8(const char* text, std::size_t length);
+std::string NarrowToUtf8(const XCHAR* units, std::size_t count);
+
 }  // namespace zep
 
 #endif

@@ -99,5 +99,32 @@ TEST(WideText, FollowsTheCurrentLocale) {
 }
 #endif
 
+// UTF-8 needs no locale: the "C" one is in force here, as in an add-in that sets none.
+TEST(WideText, Utf8GoesBothWaysWithoutLossAndMarksWhatIsNoUtf8) {
+    ScopedCharacterLocale locale("C");
+    struct Case {
+        std::string utf8;
+        WideString units;
+        std::string back;  // what the units give again; empty: not checked
+    };
+    const Case cases[] = {
+        {"caf\xC3\xA9 \xE2\x82\xAC", Units({'c', 'a', 'f', 0xE9, ' ', 0x20AC}), "caf\xC3\xA9 \xE2\x82\xAC"},
+        {"\xF0\x9F\x98\x80", Units({0xD83D, 0xDE00}), "\xF0\x9F\x98\x80"},  // beyond 16 bits: a pair
+        {std::string("a\0b", 3), Units({'a', 0, 'b'}), std::string("a\0b", 3)},
+        {"\xC3", Units({0xFFFD}), "\xEF\xBF\xBD"},                                // cut off
+        {"\xC0\xAF", Units({0xFFFD, 0xFFFD}), "\xEF\xBF\xBD\xEF\xBF\xBD"},        // overlong
+        {"\xED\xA0\x80", Units({0xFFFD, 0xFFFD, 0xFFFD}), ""},                    // a surrogate
+        {"\xF4\x90\x80\x80x", Units({0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, 'x'}), ""},  // beyond U+10FFFF
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WidenUtf8(c.utf8.data(), c.utf8.size()), c.units) << c.utf8;
+        if (!c.back.empty()) {
+            EXPECT_EQ(NarrowToUtf8(c.units.data(), c.units.size()), c.back);
+        }
+    }
+    const WideString lone = Units({'x', 0xDC00, 0xD800});  // surrogates without partners
+    EXPECT_EQ(NarrowToUtf8(lone.data(), lone.size()), "x\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 }  // namespace
 }  // namespace zep

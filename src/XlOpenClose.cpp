@@ -1,9 +1,12 @@
 #include "XlOpenClose.h"
 
 #include "PendingRegistrations.h"
+#include "WideText.h"
 #include "WinApi.h"
 #include "XlfExcel.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -80,6 +83,80 @@ bool AppendModuleFolderToPath(const std::string& modulePath) {
     return true;
 }
 
+// Between a successful open and the close after it: only then has close anything to undo.
+bool opened = false;
+
+template <class Record>
+struct RecordLayout;
+template <>
+struct RecordLayout<XLOPER> {
+    using Unit = char;
+    static int Coerce(XlfExcel& excel, XLOPER* result, XLOPER* argv[]) {
+        return excel.CallExcel4v(xlCoerce, result, 2, argv);
+    }
+    static int Free(XlfExcel& excel, XLOPER* argv[]) { return excel.CallExcel4v(xlFree, nullptr, 1, argv); }
+    // The bytes as declared.
+    static std::basic_string<Unit> Text(const std::string& name) { return name; }
+};
+template <>
+struct RecordLayout<XLOPER12> {
+    using Unit = XCHAR;
+    static int Coerce(XlfExcel& excel, XLOPER12* result, XLOPER12* argv[]) {
+        return excel.CallExcel12v(xlCoerce, result, 2, argv);
+    }
+    static int Free(XlfExcel& excel, XLOPER12* argv[]) { return excel.CallExcel12v(xlFree, nullptr, 1, argv); }
+    static WideString Text(const std::string& name) { return WidenUtf8(name.data(), name.size()); }
+};
+
+// Excel passes the action as a number; anything else counts only if Excel coerces it to 1.
+template <class Record>
+bool AsksForName(XlfExcel& excel, Record* action) {
+    if (action == nullptr) return false;
+    const auto type = action->xltype & ~(xlbitXLFree | xlbitDLLFree);
+    if (type == xltypeNum) return action->val.num == 1.0;
+    if (type == xltypeInt) return action->val.w == 1;
+    Record wanted{};
+    wanted.xltype = xltypeInt;
+    wanted.val.w = xltypeNum;
+    Record number{};
+    Record* coerceArguments[] = {action, &wanted};
+    if (RecordLayout<Record>::Coerce(excel, &number, coerceArguments) != xlretSuccess) return false;
+    const bool one = (number.xltype & xltypeNum) != 0 && number.val.num == 1.0;
+    // Excel's memory in an answer of another kind than asked for goes back to Excel.
+    Record* freeArguments[] = {&number};
+    if ((number.xltype & xlbitHostOwned) != 0) RecordLayout<Record>::Free(excel, freeArguments);
+    return one;
+}
+
+// The answer in the layout of the entry point Excel called, carved from the temporary memory
+// after the previous call's is reclaimed, as for a worksheet result. A counted text: the
+// declaration holds the name to 255 bytes, and a UTF-8 name has no more units than bytes.
+template <class Record>
+Record* AddInManagerAnswer(Record* action) noexcept {
+    using Unit = typename RecordLayout<Record>::Unit;
+    try {
+        XlfExcel& excel = XlfExcel::Current();
+        const XlfExcel::TempLockHold lock(excel);
+        excel.ReleaseTemp(false);
+        auto* answer = static_cast<Record*>(excel.TempAlloc(sizeof(Record)));
+        if (AddInName().empty() || !AsksForName(excel, action)) {
+            answer->xltype = xltypeErr;
+            answer->val.err = xlerrValue;
+            return answer;
+        }
+        const auto name = RecordLayout<Record>::Text(AddInName());
+        const std::size_t length = std::min<std::size_t>(name.size(), 255);
+        auto* text = static_cast<Unit*>(excel.TempAlloc((length + 1) * sizeof(Unit)));
+        text[0] = static_cast<Unit>(length);
+        std::copy(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(length), text + 1);
+        answer->xltype = xltypeStr;
+        answer->val.str = text;
+        return answer;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 Win32StreamBuf& DebuggerStreamBuffer() {
@@ -109,6 +186,9 @@ int XLCALL_STDCALL xlAutoOpen() {
         XlfExcel::Current().ShowStatus("Registering library...");
         zep::RegisterAll();
         XlfExcel::Current().ShowStatus(nullptr);
+        zep::AddMenus();
+        zep::opened = true;  // from here on, close undoes the menus
+        zep::RunHooks(zep::HookKind::Open);
         return 1;
     } catch (...) {
         return 0;
@@ -116,6 +196,15 @@ int XLCALL_STDCALL xlAutoOpen() {
 }
 
 int XLCALL_STDCALL xlAutoClose() {
+    if (zep::opened) {
+        zep::opened = false;
+        zep::RunHooks(zep::HookKind::Close);
+        try {
+            zep::RemoveMenus();
+        } catch (...) {
+            // The connection could not be had: there is no Excel to remove them from.
+        }
+    }
     DiagnosticLine(zep::sites::xlOpenCloseReleasing) << "Releasing ressources" << std::endl;
     // Never creates a connection just to delete it: without one there is nothing to release,
     // and creating one could fail here, where nothing may be thrown into Excel.
@@ -123,4 +212,12 @@ int XLCALL_STDCALL xlAutoClose() {
     // Only what xlAutoOpen saved is given back; without an open std::cerr keeps its buffer.
     zep::TheDebuggerStream().redirection.reset();
     return 1;
+}
+
+XLOPER* XLCALL_STDCALL xlAddInManagerInfo(XLOPER* action) {
+    return zep::AddInManagerAnswer(action);
+}
+
+XLOPER12* XLCALL_STDCALL xlAddInManagerInfo12(XLOPER12* action) {
+    return zep::AddInManagerAnswer(action);
 }

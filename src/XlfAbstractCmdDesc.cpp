@@ -36,7 +36,7 @@ void XlfAbstractCmdDesc::SubmitToHost(int (XlfAbstractCmdDesc::*submission)(cons
 XlfFuncDesc::XlfFuncDesc(std::string exportedName, std::string worksheetName, std::string help, std::string category,
                          int recalculation, bool threadSafe, std::string returnTypeCode)
     : XlfAbstractCmdDesc(std::move(exportedName), std::move(worksheetName), std::move(help)),
-      registration_{recalculation, std::move(category), {}, threadSafe},
+      registration_{recalculation, std::move(category), {}, threadSafe, 1, false},
       returnTypeCode_(std::move(returnTypeCode)) {}
 
 XlfFuncDesc::~XlfFuncDesc() = default;
@@ -45,8 +45,13 @@ void XlfFuncDesc::SetArguments(const std::vector<XlfArgDesc>& arguments) {
     registration_.arguments = arguments;
 }
 
+void XlfFuncDesc::SetMacroType(double macroType, bool macroSheetEquivalent) {
+    registration_.macroType = macroType;
+    registration_.macroSheetEquivalent = macroSheetEquivalent;
+}
+
 int XlfFuncDesc::RegisterWithLibrary(const std::string& libraryName) {
-    return SubmitRegistration(libraryName, 1, nullptr);
+    return SubmitRegistration(libraryName, registration_.macroType, nullptr);
 }
 
 int XlfFuncDesc::UnregisterWithLibrary(const std::string& libraryName) {
@@ -61,6 +66,7 @@ std::string XlfFuncDesc::TypeText() const {
     std::string text = returnTypeCode_;
     for (const XlfArgDesc& argument : registration_.arguments) text += argument.TypeCode();
     if (registration_.recalculation == 1) text += '!';
+    if (registration_.macroSheetEquivalent) text += '#';
     // Only Excel 12 knows thread-safe functions; an older one refuses the mark.
     if (registration_.threadSafe && XlfExcel::Current().IsExcel12()) text += '$';
     return text;

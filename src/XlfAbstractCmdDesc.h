@@ -47,6 +47,9 @@ public:
     ~XlfFuncDesc() override;
 
     void SetArguments(const std::vector<XlfArgDesc>& arguments);
+    // macroType: 1 a worksheet function (the default), 0 one hidden from the function wizard, 2 a
+    // command. A macro-sheet equivalent function is registered with '#'.
+    void SetMacroType(double macroType, bool macroSheetEquivalent);
 
     int RegisterWithLibrary(const std::string& libraryName) override;
     // Registers the function again as hidden to learn its id, then unregisters that id.
@@ -65,6 +68,8 @@ private:
         std::string category;
         std::vector<XlfArgDesc> arguments;
         bool threadSafe;
+        double macroType;
+        bool macroSheetEquivalent;
     };
 
     Registration registration_;

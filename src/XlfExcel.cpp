@@ -31,7 +31,8 @@ Function EntryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// Version 12 exactly selects the Excel 12 interface; any failed call counts as another version.
+// Version 12 and every later one (Excel 2010 is 14, 2013 15, 2016 to 365 16) select the Excel 12
+// interface; a version text that cannot be read as a number counts as an older Excel.
 bool DetectExcel12() {
     XLOPER workspaceItem{};
     workspaceItem.xltype = xltypeInt;
@@ -44,7 +45,7 @@ bool DetectExcel12() {
     XLOPER version{};
     const int coerced = excel4(xlCoerce, &version, 2, &versionText, &wantedType);
     excel4(xlFree, nullptr, 1, &versionText);
-    return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w == 12;
+    return coerced == xlretSuccess && version.xltype == xltypeInt && version.val.w >= 12;
 }
 
 // Made current by every connection, not only by the first to meet its version: a process may

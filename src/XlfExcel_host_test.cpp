@@ -84,16 +84,15 @@ TEST_P(VersionDetection, ExactlyTwelveSelectsTheExcel12Interface) {
     EXPECT_EQ(Entry::Excel4, frees[0].entry);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, VersionDetection,
-                         testing::Values(VersionCase{"11.0", false, "P", "R", "C"},
-                                         VersionCase{"12.0", true, "Q", "U", "C%"},
-                                         VersionCase{"14.0", false, "P", "R", "C"},
-                                         VersionCase{"16.0", false, "P", "R", "C"},
-                                         VersionCase{"twelve", false, "P", "R", "C"}),
-                         [](const testing::TestParamInfo<VersionCase>& param) {
-                             std::string name = param.param.versionText;
-                             return name.substr(0, name.find('.'));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Versions, VersionDetection,
+    testing::Values(VersionCase{"11.0", false, "P", "R", "C"}, VersionCase{"12.0", true, "Q", "U", "C%"},
+                    VersionCase{"14.0", true, "Q", "U", "C%"}, VersionCase{"15.0", true, "Q", "U", "C%"},
+                    VersionCase{"16.0", true, "Q", "U", "C%"}, VersionCase{"twelve", false, "P", "R", "C"}),
+    [](const testing::TestParamInfo<VersionCase>& param) {
+        std::string name = param.param.versionText;
+        return name.substr(0, name.find('.'));
+    });
 
 TEST_F(ConnectionToExcel, ASecondCurrentDoesNotLoadAgain) {
     XlfExcel& connection = Connect("12.0");

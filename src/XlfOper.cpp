@@ -131,7 +131,7 @@ XlfOper& XlfOper::Set(const CellMatrix& cells) {
 XlfOper& XlfOper::Set(const NumericMatrix& numbers) {
     if (numbers.rows() == 0 || numbers.columns() == 0) return *this;
     const XlfOperImpl& impl = Impl();
-    const std::uint32_t columns = std::min(numbers.columns(), XlfOperImpl::MaxArrayColumns);
+    const std::uint32_t columns = std::min(numbers.columns(), impl.MaxResultColumns());
     impl.SetMulti(*this, numbers.rows(), columns);
     impl.SetNumbers(*this, numbers.data(), numbers.columns());
     return *this;

@@ -177,7 +177,7 @@ XlfOper4& XlfOper4::SetCellMatrix(const CellMatrix& cells) {
 // number cells, without building one.
 XlfOper4& XlfOper4::Set(const NumericMatrix& numbers) {
     if (record_ == nullptr || numbers.rows() == 0 || numbers.columns() == 0) return *this;
-    Records::SetMulti(record_, numbers.rows(), std::min(numbers.columns(), XlfOperImpl::MaxArrayColumns));
+    Records::SetMulti(record_, numbers.rows(), std::min(numbers.columns(), XlfOper4Layout::maxResultColumns));
     Records::SetNumbers(record_, numbers.data(), numbers.columns());
     return *this;
 }

@@ -23,9 +23,6 @@ namespace zep {
 // Element and SetElement expect indices inside the array.
 class XlfOperImpl {
 public:
-    // Arrays handed to Excel keep their rows and at most this many columns.
-    static constexpr std::uint32_t MaxArrayColumns = 255;
-
     // The current strategy; std::logic_error before the host connection has made one.
     static const XlfOperImpl& Current();
     void MakeCurrent() const;
@@ -54,6 +51,9 @@ public:
     virtual std::uint32_t Rows(const XlfOper& h) const = 0;
     virtual std::uint32_t Columns(const XlfOper& h) const = 0;
     virtual void* RawPointer(const XlfOper& h) const = 0;
+    // Arrays handed to Excel keep their rows and at most this many columns: 255 in Excel 4
+    // records, the 16384 of the grid in Excel 12 records.
+    virtual std::uint32_t MaxResultColumns() const = 0;
     // An array of xltypeNil elements. Counts the layout cannot hold throw std::length_error.
     virtual XlfOper& SetMulti(XlfOper& h, std::uint32_t rows, std::uint32_t columns) const = 0;
     // Makes every element of an array from SetMulti a number, row by row: element (i, j) gets

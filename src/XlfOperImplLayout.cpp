@@ -406,7 +406,7 @@ template <class Layout>
 void LayoutRecords<Layout>::SetCellMatrix(Record* record, const CellMatrix& cells) const {
     if (record == nullptr) return;
     const std::uint32_t rows = cells.Rows();
-    const std::uint32_t columns = std::min(cells.Columns(), XlfOperImpl::MaxArrayColumns);
+    const std::uint32_t columns = std::min(cells.Columns(), Layout::maxResultColumns);
     Record array{};
     SetMulti(&array, rows, columns);
     Record* element = array.val.array.lparray;

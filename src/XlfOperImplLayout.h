@@ -19,6 +19,9 @@ struct Excel4Layout {
     using Unit = char;  // text unit: Excel 4 text is bytes
     using ReferenceList = XLMREF;
     static constexpr std::uint32_t maxArrayCount = 0xFFFF;  // 16-bit rows and columns
+    // A result keeps at most this many columns: the grid of an Excel that reads these records
+    // has 256, and the one it could spill into is one fewer.
+    static constexpr std::uint32_t maxResultColumns = 255;
     static constexpr std::int64_t maxReferenceRow = 0xFFFF;
     static constexpr std::int64_t maxReferenceColumn = 0xFF;
     static constexpr std::int64_t minReferenceIndex = 0;
@@ -43,6 +46,7 @@ struct Excel12Layout {
     using Unit = XCHAR;
     using ReferenceList = XLMREF12;
     static constexpr std::uint32_t maxArrayCount = 0x7FFFFFFF;  // signed 32-bit rows and columns
+    static constexpr std::uint32_t maxResultColumns = 16384;    // the grid's width from Excel 12 on
     static constexpr std::int64_t maxReferenceRow = 0x7FFFFFFF;
     static constexpr std::int64_t maxReferenceColumn = 0x7FFFFFFF;
     static constexpr std::int64_t minReferenceIndex = -0x7FFFFFFF - 1;
@@ -116,7 +120,7 @@ public:
     static void SetNumbers(Record* array, const double* numbers, std::size_t stride);
     // A copy of a number, text, boolean, error or integer into one element; XlfException else.
     static void SetElement(Record* array, std::uint32_t row, std::uint32_t column, const Record* value);
-    // An array of the cells, at most 255 columns, empty cells as empty texts. Built aside: a
+    // An array of the cells, at most the layout's result columns, empty cells as empty texts. Built aside: a
     // failure leaves the record as it was.
     void SetCellMatrix(Record* record, const CellMatrix& cells) const;
 
@@ -199,6 +203,7 @@ public:
     std::uint32_t Rows(const XlfOper& h) const override { return Records::Rows(RecordPtr(h)); }
     std::uint32_t Columns(const XlfOper& h) const override { return Records::Columns(RecordPtr(h)); }
     void* RawPointer(const XlfOper& h) const override { return RecordOf(h); }
+    std::uint32_t MaxResultColumns() const override { return Layout::maxResultColumns; }
     XlfOper& SetMulti(XlfOper& h, std::uint32_t rows, std::uint32_t columns) const override {
         Records::SetMulti(RecordPtr(h), rows, columns);
         return h;

@@ -269,13 +269,15 @@ TYPED_TEST(StrategyTest, VectorOnlyLeavesTheOutputOfAWrongShapeAlone) {
     EXPECT_EQ(out, NumericVector{9.0});
 }
 
-TYPED_TEST(StrategyTest, CellMatricesBecomeArraysOfAtMost255Columns) {
+// An Excel 4 grid has 256 columns, an Excel 12 one 16384: a result keeps what its Excel can show.
+TYPED_TEST(StrategyTest, CellMatricesKeepTheColumnsTheirExcelsGridHas) {
     CellMatrix cells(2, 300);
     cells.Cell(0, 0) = MatrixCell(1.0);
     cells.Cell(0, 1) = MatrixCell(Wide(u"w\u00E9"));
     cells.Cell(1, 0) = MatrixCell(std::uint32_t{xlerrNum}, true);
     const XlfOper array(cells);
-    ASSERT_EQ(this->RecordOf(array).val.array.columns, 255);
+    const std::uint32_t kept = TypeParam::isExcel12 ? 300 : 255;
+    ASSERT_EQ(this->RecordOf(array).val.array.columns, kept);
     const auto& elements = this->RecordOf(array).val.array.lparray;
     // An empty cell goes as an empty text; Excel 4 narrows wide text by the cell's own rule.
     using Body = typename TestFixture::Text;
@@ -283,7 +285,23 @@ TYPED_TEST(StrategyTest, CellMatricesBecomeArraysOfAtMost255Columns) {
     EXPECT_EQ(xlhost::decode(elements[0]), Value::number(1.0));
     EXPECT_EQ(xlhost::decode(elements[1]),
               TypeParam::isExcel12 ? Value::text(std::u16string(u"w\u00E9")) : Value::text(std::string("w\xE9\0", 3)));
-    EXPECT_EQ(xlhost::decode(elements[255]), Value::error(xlerrNum));
+    EXPECT_EQ(xlhost::decode(elements[kept]), Value::error(xlerrNum));
+}
+
+TYPED_TEST(StrategyTest, ResultsWiderThanTheGridAreCutToIt) {
+    struct Case {
+        std::uint32_t columns, keptUnder4, keptUnder12;
+    };
+    for (const Case& c : {Case{255, 255, 255}, Case{256, 255, 256}, Case{16384, 255, 16384}, Case{16385, 255, 16384}}) {
+        const std::uint32_t kept = TypeParam::isExcel12 ? c.keptUnder12 : c.keptUnder4;
+        const XlfOper cells(CellMatrix(1, c.columns));
+        EXPECT_EQ(static_cast<std::uint32_t>(this->RecordOf(cells).val.array.columns), kept) << c.columns;
+        XlfOper numbers;
+        numbers.Set(NumericMatrix(2, c.columns));
+        EXPECT_EQ(static_cast<std::uint32_t>(this->RecordOf(numbers).val.array.columns), kept) << c.columns;
+        EXPECT_EQ(static_cast<std::uint32_t>(this->RecordOf(numbers).val.array.rows), 2u) << c.columns;
+        EXPECT_EQ(this->Impl().MaxResultColumns(), TypeParam::isExcel12 ? 16384u : 255u);
+    }
 }
 
 // SetCellMatrix writes each cell straight into its element; the record must be the one a

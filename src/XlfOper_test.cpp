@@ -223,7 +223,7 @@ TYPED_TEST(XlfOperTest, SetNumericMatrixAndVectorBuildArraysOfNumbers) {
     EXPECT_EQ(this->Decoded(column), Value::array(3, 1, {Value::number(1), Value::number(2), Value::number(3)}));
     XlfOper wide;
     wide.Set(NumericMatrix(1, 300));
-    EXPECT_EQ(this->RecordOf(wide).val.array.columns, 255);
+    EXPECT_EQ(this->RecordOf(wide).val.array.columns, TypeParam::isExcel12 ? 300 : 255);
 }
 
 // Set(NumericMatrix) writes its numbers straight into the array; the records must be those that

@@ -13,7 +13,7 @@ namespace xltest {
 // (the layout an Excel newer than 12 gives an add-in that does not ask for Excel 12 records).
 template <class L>
 constexpr const char* VersionText() {
-    return L::layout == xlhost::Layout::Excel12 ? "12.0" : "16.0";
+    return L::layout == xlhost::Layout::Excel12 ? "12.0" : "11.0";
 }
 
 // Names typed test suites after their layout.

@@ -2,7 +2,7 @@
 #define TESTING_VALUESTESTSUPPORT_H
 
 // A fixture that runs a value test under a stand-in Excel of either layout: version "12.0"
-// speaks XLOPER12, "16.0" the Excel 4 layout XLOPER. It captures diagnostic lines and, at the
+// speaks XLOPER12, "11.0" the Excel 4 layout XLOPER. It captures diagnostic lines and, at the
 // end, demands that Excel saw no leak, no double or foreign xlFree and no malformed record.
 
 #include "ExcelStandIn.h"

@@ -141,8 +141,9 @@ std::string ResultProblem(const void* record) {
     // The decoder checks type words, text counts, error codes and array shapes, elements included.
     if (const Value* invalid = result.firstInvalid()) return "unreadable result: " + describe(*invalid);
     if (result.kind() == Kind::Array) {
-        // Excel shows no more columns than its oldest sheets have.
-        if (result.columns() > 255) return "array of " + std::to_string(result.columns()) + " columns";
+        // Excel 2003's sheets show 255 columns of an array; Excel 2007's grid and later ones, all of theirs.
+        const std::int64_t maxColumns = L::sheetColumns == 256 ? 255 : L::sheetColumns;
+        if (result.columns() > maxColumns) return "array of " + std::to_string(result.columns()) + " columns";
         return "";
     }
     if (!IsCellValue(result.kind())) return "result of kind " + std::string(kindName(result.kind()));

@@ -1,5 +1,6 @@
 #include "SheetFile.h"
 
+#include "Formula.h"
 #include "XlCall.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +66,7 @@ TEST(SheetValues, FaultsNameTheFileAndLine) {
     EXPECT_EQ(failure("A1 = 1\nA1:B2 = 1, 2\n"), "book.sheet:2: A1:B2 has 2 x 2 cells, the values 1 x 2");
     EXPECT_EQ(failure("\nA1 = abc"),
               "book.sheet:2: 'abc' is no value (texts need quotes; errors are #NULL!, #DIV/0!, #VALUE!, #REF!, #NAME?, "
-              "#NUM!, #N/A)");
+              "#NUM!, #N/A; a formula starts with '=' or a function's name)");
     EXPECT_EQ(failure("A1 = 1, 2; 3"), "book.sheet:1: row 2 has 1 values, row 1 has 2");
     EXPECT_EQ(failure("A1 = \"open"), "book.sheet:1: a text has no closing quote");
     EXPECT_EQ(failure("A1 1"), "book.sheet:1: expected 'CELL = ...' or 'RANGE = ...'");
@@ -84,27 +85,26 @@ TEST(SheetValues, ABlocksBlanksAreNotGivenAndAClashNamesItsFirstCellWithTheLineT
               "book.sheet:4: B5 is already given on line 3");
 }
 
-TEST(SheetFormulas, ArgumentsAreRangesLiteralsOrMissing) {
-    const SheetFile sheet = parsed("D1 = mtrx_Row(A1:B2, 2.5, \"t\", , TRUE, #N/A)\nD2 = f()\n");
+TEST(SheetFormulas, AFunctionOrASecondEqualSignStartsAFormulaKeptAsWritten) {
+    const SheetFile sheet = parsed("D1 = mtrx_Row(A1:B2, 2.5, \"t\", , TRUE, #N/A)\nD2 =  =SUM(A1, $C$3:b4) * 2 \n");
     const SheetEntry& formula = sheet.entries[0];
     ASSERT_TRUE(formula.isFormula);
-    EXPECT_EQ(formula.function, "mtrx_Row");
     EXPECT_EQ(formula.formulaText, "mtrx_Row(A1:B2, 2.5, \"t\", , TRUE, #N/A)");
-    ASSERT_EQ(formula.arguments.size(), 6u);
-    EXPECT_EQ(formula.arguments[0].range, (Area{0, 1, 0, 1}));
-    EXPECT_EQ(formula.arguments[1].literal, Value::number(2.5));
-    EXPECT_EQ(formula.arguments[2].literal, Value::text("t"));
-    EXPECT_FALSE(formula.arguments[3].range);
-    EXPECT_EQ(formula.arguments[3].literal, Value::missing());
-    EXPECT_EQ(formula.arguments[4].literal, Value::boolean(true));
-    EXPECT_EQ(formula.arguments[5].literal, Value::error(xlerrNA));
-    EXPECT_TRUE(sheet.entries[1].arguments.empty());
+    ASSERT_TRUE(formula.formula);
+    EXPECT_EQ(formula.formula->text, "mtrx_Row");
+    EXPECT_EQ(formula.formula->operands.size(), 6u);
+    EXPECT_EQ(formulaReferences(formula), (std::vector<Area>{{0, 1, 0, 1}}));
+    EXPECT_EQ(sheet.entries[1].formulaText, "=SUM(A1, $C$3:b4) * 2");
+    EXPECT_EQ(formulaReferences(sheet.entries[1]), (std::vector<Area>{{0, 0, 0, 0}, {2, 3, 1, 2}}));
 }
 
 TEST(SheetFormulas, FaultsNameTheFileAndLine) {
     EXPECT_EQ(failure("D1 = f(A1:B2"), "book.sheet:1: expected ',' or ')' in the arguments of f");
-    EXPECT_EQ(failure("D1 = f(g(A1))"), "book.sheet:1: 'g(': a formula argument cannot be another formula");
-    EXPECT_EQ(failure("D1 = f(A1:ZZZZ2)"), "book.sheet:1: 'A1:ZZZZ2' is no range, number, text, boolean or error");
+    EXPECT_EQ(failure("D1 = f(A1:ZZZZ2)"), "book.sheet:1: 'A1:ZZZZ2' is no range on the sheet");
+    EXPECT_EQ(failure("D1 = =1 +"), "book.sheet:1: an operand is missing");
+    EXPECT_EQ(
+        failure("D1 = f(g(1, E1))\nE1 = h()"),
+        "book.sheet:1: the formula uses E1, which the formula on line 2 computes later (formulas run top to bottom)");
     EXPECT_EQ(failure("D1:D2 = f(A1)"),
               "book.sheet:1: a formula goes into one cell, from which its result spills; not into D1:D2");
     EXPECT_EQ(failure("D1 = f(A1) x"), "book.sheet:1: unexpected 'x' after the formula");

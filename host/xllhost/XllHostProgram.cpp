@@ -1,7 +1,9 @@
 #include "XllHostProgram.h"
 
 #include "AddInModule.h"
+#include "BuiltinFunctions.h"
 #include "ExcelStandIn.h"
+#include "FormulaEvaluator.h"
 #include "FormulaText.h"
 #include "ResultPrinter.h"
 #include "SheetEvaluator.h"
@@ -42,11 +44,16 @@ SHEET is plain text, one cell or range per line ('#' starts a comment line):
   A1:B2 = 4, 2; 2, 3          values: ',' between columns, ';' between rows; numbers,
   A3 = "text", TRUE, #N/A, ,  "texts", TRUE/FALSE, errors (#VALUE!, #N/A, ...), blanks
   A4 = @data.csv              a block from a CSV file beside the sheet
-  D1 = mtrx_Cholesky(A1:B2)   a formula; arguments are ranges, numbers, "texts",
-  D5 = mtrx_Row(A1:B2, 2)     TRUE/FALSE, errors or nothing (a missing argument)
+  D1 = mtrx_Cholesky(A1:B2)   a formula: a function's call, or anything after a second '='
+  D5 = =ROUND(D1 * 2, 3) + 1  (numbers, "texts", TRUE/FALSE, errors, {1,2;3,4}, cells,
+  D6 = mtrx_Row(A1:B2, )      ranges, nested calls, empty arguments, = <> < <= > >= & + - * /
+                              ^ % in Excel's order, element by element over arrays)
   run fDance                  runs the add-in's command fDance, as Excel's Run dialog does
 Formulas run top to bottom and see the lines above them; array results spill from their cell
 (#SPILL! when a cell in the way is filled). Unknown functions give #NAME?, a null result #NUM!.
+Excel's functions xllhost computes itself (before the add-in's of the same name): ABS, COLUMNS,
+IF, IFERROR, INDEX, ISERROR, MAX, MDETERM, MIN, MINVERSE, MMULT, MUNIT, RAND, ROUND, ROWS, SUM,
+TRANSPOSE. A blank cell a formula reads shows 0; an add-in's result shows as it is.
 Control characters in result texts show as \xNN.
 
 Functions are called as Excel calls them, each argument in the form its registration's type text
@@ -91,8 +98,8 @@ What xllhost answers when the add-in calls Excel, as Excel 2007 and newer (or 20
   (the macro type may be number-like text; a refused registration answers #VALUE!), xlfUnregister;
   xlfCaller (the formula's cell as a reference, a register id under xlUDF, else #REF!); xlSheetNm,
   xlSheetId (the one sheet, "[Book1]Sheet1"); xlfSetName (the add-in's names; a registered
-  function's name stands for its register id); xlfEvaluate (numbers, "texts", booleans, errors,
-  references such as !A1 or Sheet1!A1:B2, the add-in's names, calls of registered functions);
+  function's name stands for its register id); xlfEvaluate (the formulas of a sheet line, with references
+  such as !A1 or Sheet1!A1:B2, the add-in's names and its registered functions);
   xlUDF; xlcAlert and xlcMessage; xlSet (from commands and xlAutoOpen/xlAutoClose only);
   xlfGetWorkspace (1, 2, 3, 4, 44) and xlfGetDocument (1, 2, 3, 76, 87, 88); and the menu and
   toolbar functions xlfGetBar, xlfAddMenu, xlfDeleteMenu, xlfGetToolbar, xlfAddToolbar,
@@ -264,7 +271,8 @@ public:
 
     EvaluatedSheet evaluate(const SheetFile& sheet) {
         return evaluateSheet(
-            sheet, host_.sheets(), limits_, [this, &sheet](const SheetEntry& formula) { return call(sheet, formula); },
+            sheet, host_.sheets(), limits_,
+            [this, &sheet](const SheetEntry& formula) { return evaluateCell(sheet, formula); },
             [this, &sheet](const SheetEntry& command) { return runCommand(sheet, command); });
     }
 
@@ -301,40 +309,73 @@ public:
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
-    Value call(const SheetFile& sheet, const SheetEntry& formula) {
-        const Registration* registration = host_.registry().findFunction(formula.function);
+    // A formula line's cells: the sheet's active sheet, its add-in calls made as Excel makes them.
+    class CellContext : public FormulaContext {
+    public:
+        CellContext(Session& session, const SheetFile& sheet, const SheetEntry& formula)
+            : session_(session), sheet_(sheet), formula_(formula) {}
+        Value reference(const FormulaNode& node) override {
+            return activeSheetReference(node, session_.host_.sheets(), true);
+        }
+        Value cells(const Area& area) override {
+            const SheetModel& sheets = session_.host_.sheets();
+            return *sheets.valueOf(sheets.activeSheet(), area);
+        }
+        Value name(const FormulaNode&) override { return Value::error(xlerrName); }  // a sheet file defines none
+        std::optional<Value> call(const std::string& function, const std::vector<FormulaArgument>& arguments) override {
+            return session_.call(sheet_, formula_, function, arguments);
+        }
+
+    private:
+        Session& session_;
+        const SheetFile& sheet_;
+        const SheetEntry& formula_;
+    };
+
+    Value evaluateCell(const SheetFile& sheet, const SheetEntry& formula) {
+        CellContext context(*this, sheet, formula);
+        const Value value = evaluateFormula(*formula.formula, context);
+        // What the add-in gave shows as it is; a blank the formula read shows 0, as in Excel.
+        const bool addInResult =
+            formula.formula->type == FormulaNode::Type::Call && !findBuiltin(formula.formula->text);
+        return addInResult ? value : blanksAsZero(value);
+    }
+
+    // The add-in's function `function`, called from the formula; nothing when it has none.
+    std::optional<Value> call(const SheetFile& sheet, const SheetEntry& formula, const std::string& function,
+                              const std::vector<FormulaArgument>& arguments) {
+        const Registration* registration = host_.registry().findFunction(function);
         if (registration == nullptr) {
-            if (host_.registry().findCommand(formula.function) != nullptr)
-                throw SheetError(sheet.path, formula.line,
-                                 formula.function +
-                                     " is a command, which no cell can call; run it on a line of its own: run " +
-                                     formula.function);
+            if (host_.registry().findCommand(function) != nullptr)
+                throw SheetError(
+                    sheet.path, formula.line,
+                    function + " is a command, which no cell can call; run it on a line of its own: run " + function);
             // #NAME? as in Excel; a refusal says why, which Excel would not.
             for (const Registration& refused : host_.registry().registrations())
-                if (!refused.accepted() && sameIgnoringCase(refused.functionName(), formula.function))
-                    err_ << "xllhost: " << sheet.path << ":" << formula.line << ": " << formula.function
+                if (!refused.accepted() && sameIgnoringCase(refused.functionName(), function))
+                    err_ << "xllhost: " << sheet.path << ":" << formula.line << ": " << function
                          << " was not registered: " << refused.rejection << '\n';
-            return Value::error(xlerrName);
+            return std::nullopt;
         }
         const auto typeText = parseTypeText(registration->typeText()).typeText;
         const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
-        if (formula.arguments.size() > parameters)
+        if (arguments.size() > parameters)
             throw SheetError(sheet.path, formula.line,
-                             formula.function + " takes " + std::to_string(parameters) +
+                             function + " takes " + std::to_string(parameters) +
                                  (parameters == 1 ? " argument, not " : " arguments, not ") +
-                                 std::to_string(formula.arguments.size()));
+                                 std::to_string(arguments.size()));
         const ExcelStandIn::CallerScope caller(host_, Caller::cellFormula(formula.target));
-        WorksheetCall call = addIn_.call(*registration, formula.arguments, host_);
+        WorksheetCall call = addIn_.call(*registration, arguments, host_);
         const std::string where = sheet.path + ":" + std::to_string(formula.line) + ": ";
         if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << '\n';
         showMessages();
         if (!call.limitation.empty()) {
-            err_ << "xllhost: " << where << formula.function << " gives " << cellText(call.shown, false) << ": "
+            err_ << "xllhost: " << where << function << " gives " << cellText(call.shown, false) << ": "
                  << call.limitation << '\n';
             ++uncalledCells_;
         }
         for (const std::string& fault : call.faults)
-            faults_.record(FaultKind::BrokenCall, where + formula.function + " " + fault);
+            faults_.record(FaultKind::BrokenCall, where + function + " " + fault);
         return call.shown;
     }
 

@@ -1,6 +1,7 @@
 // xllhost end to end, driving the tests' own add-in (XllHostProbe) as Excel would.
 #include "XllHostProgram.h"
 
+#include "BuiltinFunctions.h"
 #include "WinApi.h"
 #include "WithoutWindows.h"
 #ifndef _WIN32
@@ -127,6 +128,31 @@ TEST_F(XllHost, ArgumentsReachTheAddInAsExcelPassesThem) {
     }
 }
 
+TEST_F(XllHost, FormulasNestCallsOperatorsAndBuiltInFunctions) {
+    const Outcome evaluated = sheet(
+        "A1:B2 = 4, 2; 2, 3\n"
+        "D1 = probe_Describe(INDEX(A1:B2, 2, 0))\n"  // a reference stays one (a U argument)
+        "D2 = probe_Describe(A1:B2 * 2)\n"
+        "D3 = =ROUND(MAX(ABS(MMULT(A1:B2, MINVERSE(A1:B2)) - MUNIT(2))), 12)\n"
+        "D4 = =probe_Sum(A1:B2) & \" in all\"\n"
+        "D5 = =C9 + IF(A1 > 3, 1)\n"
+        "D6 = =TRANSPOSE(A1:B1)\n"
+        "D8 = =A9\n");
+    EXPECT_EQ(evaluated.status, xllhostSucceeded) << evaluated.err;
+    EXPECT_EQ(evaluated.out,
+              "D1 = probe_Describe(INDEX(A1:B2, 2, 0))\n     multi 1x2: num 2, num 3\n"
+              "D2 = probe_Describe(A1:B2 * 2)\n     multi 2x2: num 8, num 4, num 4, num 6\n"
+              "D3 = =ROUND(MAX(ABS(MMULT(A1:B2, MINVERSE(A1:B2)) - MUNIT(2))), 12)\n     0\n"
+              "D4 = =probe_Sum(A1:B2) & \" in all\"\n     11 in all\n"
+              "D5 = =C9 + IF(A1 > 3, 1)\n     1\n"
+              "D6:D7 = =TRANSPOSE(A1:B1)\n     4\n     2\n"
+              "D8 = =A9\n     0\n");
+    for (const BuiltinFunction& builtin : builtinFunctions()) {
+        EXPECT_TRUE(std::regex_search(xllhostHelp, std::regex(std::string("\\s") + builtin.name + "[,.]")))
+            << builtin.name << " is missing from --help";
+    }
+}
+
 TEST_F(XllHost, ACommandRunsOnALineOfItsOwnAndShowsWhatItDid) {
     const std::string text = "B1 = probe_Describe(A1)\nrun probe_mark\nB2 = probe_Describe(A1)\n";
     for (const char* version : {"12", "11"}) {
@@ -222,8 +248,7 @@ TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {
         EXPECT_EQ(result.err, "xllhost: " + message + "\n");
         EXPECT_EQ(result.out, "");
     };
-    expectBadInput(sheet("A1 = 1\nB1 = probe_Grid(A1:B\n"),
-                   book + ":2: 'A1:B' is no range, number, text, boolean or error");
+    expectBadInput(sheet("A1 = 1\nB1 = probe_Grid(A1:B\n"), book + ":2: 'A1:B' is no range on the sheet");
     expectBadInput(sheet("A1 = probe_Grid(1, 2, 3)\n"), book + ":1: probe_Grid takes 2 arguments, not 3");
     expectBadInput(sheet("A1 = probe_Describe(1, )\n"), book + ":1: probe_Describe takes 1 argument, not 2");
     expectBadInput(

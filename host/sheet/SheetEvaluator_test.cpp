@@ -1,5 +1,6 @@
 #include "SheetEvaluator.h"
 
+#include "Formula.h"
 #include "XlCall.h"
 
 #include <gtest/gtest.h>
@@ -27,12 +28,13 @@ protected:
             sheet, sheets, limits,
             [this](const SheetEntry& formula) {
                 calls.push_back(formula.line);
-                if (formula.function == "cell") {
-                    const Area& from = *formula.arguments[0].range;
+                const FormulaNode& call = *formula.formula;
+                if (call.text == "cell") {
+                    const Area& from = call.operands[0].area;
                     return sheets.cell(sheets.activeSheet(), from.firstRow, from.firstColumn);
                 }
-                const auto rows = std::int32_t(formula.arguments[0].literal.number());
-                const auto columns = std::int32_t(formula.arguments[1].literal.number());
+                const auto rows = std::int32_t(call.operands[0].constant.number());
+                const auto columns = std::int32_t(call.operands[1].constant.number());
                 std::vector<Value> elements;
                 for (std::int32_t i = 1; i <= rows * columns; ++i) elements.push_back(Value::number(i));
                 return Value::array(rows, columns, std::move(elements));

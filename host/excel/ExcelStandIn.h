@@ -8,6 +8,8 @@
 // through them) reach the current one.
 
 #include "ArgumentRecord.h"
+#include "CallRecord.h"
+#include "Caller.h"
 #include "CommandBars.h"
 #include "FunctionRegistry.h"
 #include "HostEntryPoints.h"
@@ -27,19 +29,6 @@
 
 namespace xlhost {
 
-const char* entryName(Entry entry);
-
-// One call into Excel as Excel saw it.
-struct CallRecord {
-    Entry entry;
-    Layout layout;
-    int function;
-    std::vector<Value> arguments;  // decoded; an unreadable record appears as an invalid value
-    int returnCode;
-    std::optional<Value> result;  // what Excel wrote into the result record, if anything
-};
-std::ostream& operator<<(std::ostream& out, const CallRecord& call);
-
 // One xlcMessage: a text shown in the status bar, or the status bar given back to Excel.
 struct StatusEntry {
     bool shown;
@@ -47,21 +36,6 @@ struct StatusEntry {
 };
 bool operator==(const StatusEntry& a, const StatusEntry& b);
 std::ostream& operator<<(std::ostream& out, const StatusEntry& entry);
-
-// What Excel is running when the add-in calls back: Excel itself (xlAutoOpen, xlAutoClose, the
-// add-in manager), a command, a cell's formula, or a function another add-in called with xlUDF.
-// It decides what xlfCaller gives and whether the command-only functions (xlSet) may run.
-struct Caller {
-    enum class Kind { Excel, Command, Cell, Function };
-    Kind kind = Kind::Excel;
-    Area cell;              // the formula's cell, for Kind::Cell
-    double registerId = 0;  // the function's register id, for Kind::Function
-
-    static Caller excel() { return Caller{}; }
-    static Caller command() { return Caller{Kind::Command, {}, 0}; }
-    static Caller cellFormula(const Area& cell) { return Caller{Kind::Cell, cell, 0}; }
-    static Caller function(double registerId) { return Caller{Kind::Function, {}, registerId}; }
-};
 
 // Cells a command set with xlSet, in the order it set them.
 struct CellsSet {
@@ -170,6 +144,7 @@ private:
     // that an add-in that frees it regardless does no harm.
     Answer notModelled(int code, const std::string& what);
 
+    // The dispatcher (CallbackDispatch.cpp): records in, the answer out, every call logged.
     template <class L>
     int dispatch(Entry entry, int function, typename L::Record* result, int count, typename L::Record** argv);
     template <class L>
@@ -180,25 +155,31 @@ private:
     Value takeResultOf(typename L::Record& result);
 
     Answer answer(int function, const std::vector<Value>& arguments, Layout layout);
-    Answer coerceCall(const std::vector<Value>& arguments);
-    Answer messageCall(const std::vector<Value>& arguments);
-    Answer registerCall(const std::vector<Value>& arguments, Layout layout);
+    void malformed(const CallRecord& call, std::string detail);
+
+    // What Excel tells of itself and its sheets (WorkspaceCallbacks.cpp).
     Answer workspaceCall(const std::vector<Value>& arguments);
     Answer documentCall(const std::vector<Value>& arguments);
     Answer callerCall() const;
     Answer sheetNameCall(const std::vector<Value>& arguments) const;
     Answer sheetIdCall(const std::vector<Value>& arguments) const;
     Answer instanceCall(int function, Layout layout) const;
+    std::string sheetTitle(SheetId sheet) const;
+    std::optional<SheetId> sheetOf(const Value& reference) const;
+    // Registered functions, the add-in's names, and calls through them (NameCallbacks.cpp).
+    Answer registerCall(const std::vector<Value>& arguments, Layout layout);
     Answer setNameCall(const std::vector<Value>& arguments);
     Answer evaluateCall(const std::vector<Value>& arguments);
     Answer udfCall(const std::vector<Value>& arguments);
-    Answer alertCall(const std::vector<Value>& arguments);
+    // Cells read and written (CellCallbacks.cpp).
+    Answer coerceCall(const std::vector<Value>& arguments);
     Answer setCall(const std::vector<Value>& arguments);
+    // The status bar, alerts, menus and toolbars (InterfaceCallbacks.cpp).
+    Answer messageCall(const std::vector<Value>& arguments);
+    Answer alertCall(const std::vector<Value>& arguments);
     Answer menuCall(int function, const std::vector<Value>& arguments);
-    std::string sheetTitle(SheetId sheet) const;
-    std::optional<SheetId> sheetOf(const Value& reference) const;
-    void malformed(const CallRecord& call, std::string detail);
 
+    // The state the answers come from (ExcelStandIn.cpp: its life, configuration and logs).
     std::string versionText_;
     int majorVersion_;
     std::string addInPath_ = defaultAddInPath;

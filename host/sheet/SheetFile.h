@@ -7,9 +7,9 @@
 //   A1:B2 = 4, 2; 2, 3            values: ',' between columns, ';' between rows
 //   A3 = 1.5, "text", TRUE, #N/A, , 7   numbers, "texts" ("" for a quote), TRUE/FALSE, errors, blank
 //   A4 = @data.csv                a block read from a CSV file, relative to the sheet's folder
-//   D1 = mtrx_Cholesky(A1:B2)     a formula: function name, arguments in parentheses
-//   D5 = mtrx_Row(A1:B2, 2)       arguments: ranges, numbers, "texts", TRUE/FALSE, errors, or
-//   D6 = mtrx_Row(A1:B2, )        nothing (a missing argument)
+//   D1 = mtrx_Cholesky(A1:B2)     a formula: one that starts with a function's name, or any
+//   D5 = =ROUND(D1 * 2, 3) + 1    formula after a second '=' (the language: Formula.h)
+//   D6 = mtrx_Row(A1:B2, )        an argument left empty is missing
 //   run fDance                    runs the add-in's command fDance, as Excel's Run dialog does
 //
 // A target of one cell takes the block's shape from its values; a range must have the values'
@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -49,6 +50,9 @@ std::optional<Area> parseRange(const std::string& text, const SheetLimits& limit
 std::string cellName(std::int32_t row, std::int32_t column);
 std::string rangeName(const Area& area);
 
+struct FormulaNode;
+
+// An argument of an add-in function's call.
 struct FormulaArgument {
     std::optional<Area> range;  // a range argument; otherwise `literal`
     Value literal = Value::missing();
@@ -58,11 +62,11 @@ struct SheetEntry {
     int line = 0;
     Area target;
     bool isFormula = false;
-    bool isCommand = false;       // a "run" line: no target; `function` names the command
-    Value values = Value::nil();  // an array holding the block, for a values or CSV line
-    std::string function;         // for a formula
-    std::vector<FormulaArgument> arguments;
-    std::string formulaText;  // as written, for the output
+    bool isCommand = false;                      // a "run" line: no target; `function` names the command
+    Value values = Value::nil();                 // an array holding the block, for a values or CSV line
+    std::string function;                        // for a command line
+    std::shared_ptr<const FormulaNode> formula;  // for a formula line
+    std::string formulaText;                     // as written, for the output
 };
 
 struct SheetFile {
@@ -108,6 +112,9 @@ bool FormulaCells::anyIn(const Area& area, Visit visit) const {
     }
     return false;
 }
+
+// Every area a formula line reads.
+std::vector<Area> formulaReferences(const SheetEntry& formula);
 
 // Reads a sheet; `path` names it in messages and is where CSV files are looked for beside.
 // Throws SheetError for every fault of the sheet or a CSV file it names.

@@ -1,5 +1,6 @@
 #include "SheetFile.h"
 
+#include "Formula.h"
 #include "XlCall.h"
 
 #include <algorithm>
@@ -128,7 +129,7 @@ Value valueAt(LineReader& reader, const char* stops) {
     if (auto scalar = scalarFrom(token)) return std::move(*scalar);
     reader.fail("'" + std::string(token) +
                 "' is no value (texts need quotes; errors are #NULL!, #DIV/0!, #VALUE!, "
-                "#REF!, #NAME?, #NUM!, #N/A)");
+                "#REF!, #NAME?, #NUM!, #N/A; a formula starts with '=' or a function's name)");
 }
 
 // The values of a block as read, row after row, with where each row ends.
@@ -178,42 +179,10 @@ Value valuesLine(LineReader& reader) {
     return blockOf(std::move(rows), false, reader);
 }
 
-FormulaArgument argumentAt(LineReader& reader, const SheetLimits& limits) {
-    FormulaArgument argument;
-    const char next = reader.peek();
-    if (next == ',' || next == ')') return argument;  // missing
-    if (next == '"') {
-        argument.literal = Value::text(fromUtf8(reader.quoted()));
-        return argument;
-    }
-    const std::string token(reader.tokenUntil(",()"));
-    if (reader.peek() == '(') reader.fail("'" + token + "(': a formula argument cannot be another formula");
-    if (auto scalar = scalarFrom(token)) {
-        argument.literal = std::move(*scalar);
-        return argument;
-    }
-    argument.range = parseRange(token, limits);
-    if (!argument.range) reader.fail("'" + token + "' is no range, number, text, boolean or error");
-    return argument;
-}
-
 bool isFunctionName(std::string_view name) {
     return !name.empty() && (std::isalpha(static_cast<unsigned char>(name[0])) || name[0] == '_') &&
            std::all_of(name.begin(), name.end(),
                        [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; });
-}
-
-void formulaLine(LineReader& reader, const std::string& name, SheetEntry& entry, const SheetLimits& limits) {
-    entry.isFormula = true;
-    entry.function = name;
-    reader.take('(');
-    if (!reader.take(')')) {
-        do {
-            entry.arguments.push_back(argumentAt(reader, limits));
-        } while (reader.take(','));
-        if (!reader.take(')')) reader.fail("expected ',' or ')' in the arguments of " + name);
-    }
-    if (!reader.atEnd()) reader.fail("unexpected '" + std::string(reader.rest()) + "' after the formula");
 }
 
 Value csvFile(LineReader& reader, const std::string& sheetPath) {
@@ -279,10 +248,9 @@ void checkCells(const SheetFile& sheet) {
     for (std::size_t index = 0; index < sheet.entries.size(); ++index) {
         const SheetEntry& formula = sheet.entries[index];
         if (!formula.isFormula) continue;
-        for (const FormulaArgument& argument : formula.arguments) {
-            if (!argument.range) continue;
+        for (const Area& range : formulaReferences(formula)) {
             std::optional<std::size_t> first;  // the first formula from this one on whose cell the range holds
-            formulas.anyIn(*argument.range, [&first, index](std::size_t other) {
+            formulas.anyIn(range, [&first, index](std::size_t other) {
                 if (other >= index && (!first || other < *first)) first = other;
                 return other == index;
             });
@@ -322,12 +290,15 @@ SheetEntry entryOf(LineReader& reader, int line, const std::string& path, const 
         entry.values = csvFile(reader, path);
     } else {
         LineReader lookahead = reader;
-        const std::string_view name = lookahead.tokenUntil("(,;");
-        if (lookahead.peek() == '(' && isFunctionName(name)) {
+        const std::string_view name = lookahead.tokenUntil("(,;=");
+        if ((name.empty() && lookahead.peek() == '=') || (lookahead.peek() == '(' && isFunctionName(name))) {
+            entry.isFormula = true;
             entry.formulaText = reader.rest();
-            LineReader formula(entry.formulaText, path, line);
-            formula.tokenUntil("(");
-            formulaLine(formula, std::string(name), entry, limits);
+            try {
+                entry.formula = std::make_shared<const FormulaNode>(parseFormula(entry.formulaText, limits));
+            } catch (const FormulaSyntaxError& error) {
+                reader.fail(error.what());
+            }
             if (entry.target.rows() != 1 || entry.target.columns() != 1)
                 reader.fail("a formula goes into one cell, from which its result spills; not into " + targetText);
             return entry;
@@ -504,6 +475,10 @@ SheetFile parseSheet(std::istream& text, const std::string& path, const SheetLim
     });
     checkCells(sheet);
     return sheet;
+}
+
+std::vector<Area> formulaReferences(const SheetEntry& formula) {
+    return formula.formula ? formulaAreas(*formula.formula) : std::vector<Area>();
 }
 
 SheetFile readSheetFile(const std::string& path, const SheetLimits& limits) {

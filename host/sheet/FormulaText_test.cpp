@@ -72,8 +72,15 @@ TEST_F(FormulaTexts, RegisteredFunctionsAreCalledWithReferencesAsReferences) {
                                           Value::text("x"), Value::missing(), Value::number(7)}));
 }
 
-TEST_F(FormulaTexts, WhatXllhostDoesNotUnderstandIsNoValue) {
-    for (const char16_t* formula : {u"=1+2", u"SUM(1,2)", u"={1,2}", u"=\"open", u"Twice(1", u"=", u"#BAD!"})
+TEST_F(FormulaTexts, OperatorsAndBuiltInFunctionsAreTheSheetsOwn) {
+    EXPECT_EQ(evaluated(u"=1+2*!B1"), Value::number(5));
+    EXPECT_EQ(evaluated(u"SUM(!A1:B2, Twice(4))"), Value::number(10));
+    EXPECT_EQ(evaluated(u"={1,2}"), Value::array(1, 2, {Value::number(1), Value::number(2)}));
+    EXPECT_EQ(evaluated(u"=Unknown(1)"), Value::error(xlerrName));
+}
+
+TEST_F(FormulaTexts, WhatIsNoFormulaIsNoValue) {
+    for (const char16_t* formula : {u"=\"open", u"Twice(1", u"=", u"#BAD!", u"1+", u"SUM()"})
         EXPECT_EQ(evaluated(formula), std::nullopt) << toUtf8(formula);
 }
 
