@@ -8,6 +8,7 @@
 #include "ToolboxNumerics.h"
 
 #include <zep/WorksheetFunction.h>
+#include <zep/XlfOperImpl.h>
 
 #include <Eigen/Core>
 
@@ -110,14 +111,14 @@ std::size_t selectorOf(const XlfOper& value, const char* name, const std::array<
     badArgument(name, "is none of 1 to " + std::to_string(count) + " or " + wanted);
 }
 
-// The framework cuts an array result to its first 255 columns: a wider answer is refused whole
-// rather than shown in part.
-constexpr Eigen::Index maxResultColumns = 255;
-
+// The framework cuts an array result to the columns the running Excel's records hold (255 in
+// Excel 4 records): a wider answer is refused whole rather than shown in part.
 void requireArrayWidth(Eigen::Index columns) {
-    if (columns > maxResultColumns) {
+    const std::uint32_t most = zep::XlfOperImpl::Current().MaxResultColumns();
+    if (columns > static_cast<Eigen::Index>(most)) {
         throw ToolboxError(ToolboxError::impossible, "the result has " + std::to_string(columns) +
-                                                         " columns, more than the 255 an array result can have");
+                                                         " columns, more than the " + std::to_string(most) +
+                                                         " an array result can have in this Excel");
     }
 }
 
@@ -300,6 +301,8 @@ WorksheetResult evaluate(Body body, const Arguments& arguments) {
 }
 
 }  // namespace
+
+ZEP_ADDIN_NAME("Matrix Toolbox");
 
 // clang-format off
 #define TOOLBOX_MATRIX (ValueArgument, matrix, "a range or array of numbers")

@@ -71,10 +71,9 @@ for label, a in list(square.items()) + [("big300", big)]:
     t = tolerance(a)
     b = rng.standard_normal((a.shape[0], 2))
     case(label, "MTX.SOLVE", [a, b], np.linalg.solve(a, b), t)
-    if label == "big300":
-        case(label, "MTX.INV", [a], error(NUM))  # wider than an array result can be
-        continue
     case(label, "MTX.INV", [a], np.linalg.inv(a), t)
+    if label == "big300":
+        continue
     case(label, "MTX.DET", [a], np.linalg.det(a), t)
     p, l, u = sl.lu(a)
     for part, want in (("L", l), ("U", u), ("P", p.T)):
