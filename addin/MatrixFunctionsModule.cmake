@@ -27,8 +27,11 @@ endif()
 # The version resource: what Windows shows under the file's Properties > Details.
 set(resources "")
 if(WIN32)
-  math(EXPR MATRIXFUNCTIONS_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
-  configure_file(MatrixFunctions.rc.in ${CMAKE_CURRENT_BINARY_DIR}/MatrixFunctions.rc @ONLY)
+  math(EXPR XLL_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
+  set(XLL_INTERNAL_NAME MatrixFunctions)
+  set(XLL_ADDIN_NAME ${MATRIXFUNCTIONS_ADDIN_NAME})
+  set(XLL_FILE ${MATRIXFUNCTIONS_FILE})
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/XllVersion.rc.in ${CMAKE_CURRENT_BINARY_DIR}/MatrixFunctions.rc @ONLY)
   set(resources ${CMAKE_CURRENT_BINARY_DIR}/MatrixFunctions.rc)
 endif()
 

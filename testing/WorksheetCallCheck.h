@@ -25,7 +25,7 @@ enum class Parameter { Record, Number };
 // One registered worksheet function, callable with any records and numbers.
 struct EntryPoint {
     // The most parameters a call can be made with; a function taking more is not covered.
-    static constexpr std::size_t maxParameters = 4;
+    static constexpr std::size_t maxParameters = 7;
 
     std::string name;  // the exported procedure
     std::vector<Parameter> parameters;
