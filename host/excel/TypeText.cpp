@@ -44,7 +44,7 @@ ParsedTypeText parseTypeText(const std::string& text) {
             parsed.inPlaceArgument = c - '0';
             continue;
         }
-        if (c == '\0' || std::strchr("ABCDEFGHIJKLMNOPQRUX", c) == nullptr)
+        if (c == '\0' || std::strchr("ABCDEFGHIJKLMNOPQRUX>", c) == nullptr)
             return refused(std::string("unknown type code '") + c + "'");
         codes.push_back(TypeCode{c, false});
     }
@@ -57,6 +57,10 @@ ParsedTypeText parseTypeText(const std::string& text) {
         if (parsed.result.letter == 'O') return refused("O cannot be a return type; return the array in place");
     }
     parsed.arguments = std::move(codes);
+    for (const TypeCode& code : parsed.arguments)
+        if (code.letter == '>') return refused("'>' (no result) can only be the return type");
+    if (parsed.result.letter == '>' && !parsed.isAsynchronous())
+        return refused("'>' (no result) needs an asynchronous handle argument X");
     if (parsed.inPlaceArgument != 0) {
         const std::size_t index = std::size_t(parsed.inPlaceArgument) - 1;
         if (index >= parsed.arguments.size())
@@ -73,6 +77,8 @@ ParsedTypeText parseTypeText(const std::string& text) {
 std::optional<std::string> versionProblem(const TypeText& typeText, int majorVersion) {
     if (typeText.isThreadSafe && majorVersion < 12) return std::string("'$' needs Excel 12 or newer");
     if (typeText.isClusterSafe && majorVersion < 14) return std::string("'&' needs Excel 14 or newer");
+    if (typeText.isAsynchronous() && majorVersion < 14)
+        return std::string("asynchronous functions (X) need Excel 14 or newer");
     std::vector<TypeCode> codes = typeText.arguments;
     codes.push_back(typeText.result);
     if (majorVersion < 12)

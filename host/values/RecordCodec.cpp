@@ -126,6 +126,8 @@ template <class L>
 Value RecordCodec<L>::decodeElement(const Record& record) {
     Value element = decode(record);
     if (element.kind() == Kind::Invalid || allowedInArray(element.kind())) return element;
+    // A row of asynchronous calls' handles, as xlAsyncReturn takes several results at once.
+    if (element.kind() == Kind::BigData && element.isHandle()) return element;
     return Value::invalid(record.xltype, std::string("array element of kind ") + kindName(element.kind()));
 }
 
