@@ -77,13 +77,13 @@ ParsedTypeText parseTypeText(const std::string& text) {
 std::optional<std::string> versionProblem(const TypeText& typeText, int majorVersion) {
     if (typeText.isThreadSafe && majorVersion < 12) return std::string("'$' needs Excel 12 or newer");
     if (typeText.isClusterSafe && majorVersion < 14) return std::string("'&' needs Excel 14 or newer");
-    if (typeText.isAsynchronous() && majorVersion < 14)
-        return std::string("asynchronous functions (X) need Excel 14 or newer");
     std::vector<TypeCode> codes = typeText.arguments;
     codes.push_back(typeText.result);
     if (majorVersion < 12)
         for (const TypeCode& code : codes)
             if (code.needsExcel12()) return "type code " + code.text() + " needs Excel 12 or newer";
+    if (typeText.isAsynchronous() && majorVersion < 14)
+        return std::string("asynchronous functions (X) need Excel 14 or newer");
     const std::size_t maxArguments = majorVersion >= 12 ? 255 : 30;
     if (typeText.arguments.size() > maxArguments)
         return "too many arguments: " + std::to_string(typeText.arguments.size()) + ", Excel " +

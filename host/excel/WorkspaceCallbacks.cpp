@@ -142,7 +142,8 @@ ExcelStandIn::Answer ExcelStandIn::asyncReturnCall(const std::vector<Value>& arg
     const Value& results = arguments[1];
     bool taken = true;
     const auto give = [&](const Value& handle, const Value& result) {
-        taken &= handle.kind() == Kind::BigData && handle.isHandle() && asyncReturns_.give(handle.handleValue(), result);
+        taken &=
+            handle.kind() == Kind::BigData && handle.isHandle() && asyncReturns_.give(handle.handleValue(), result);
     };
     if (handles.kind() == Kind::Array) {
         const bool matching = results.kind() == Kind::Array && results.elements().size() == handles.elements().size();

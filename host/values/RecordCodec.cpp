@@ -194,7 +194,8 @@ std::optional<std::size_t> RecordCodec<L>::elementBlockSize(const Value& element
     // Missing values may be built into arrays, so that tests can hand the add-in arrays that Excel
     // itself would not make; nested arrays and references cannot be laid out.
     const Kind kind = element.kind();
-    if (!allowedInArray(kind) && kind != Kind::Missing) {
+    const bool handle = kind == Kind::BigData && element.isHandle();  // as decodeElement reads them
+    if (!allowedInArray(kind) && kind != Kind::Missing && !handle) {
         if (problem != nullptr) *problem = std::string("an array cannot hold a ") + kindName(kind);
         return std::nullopt;
     }

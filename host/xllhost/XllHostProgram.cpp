@@ -20,10 +20,10 @@
 #include <cctype>
 #include <chrono>
 #include <map>
-#include <set>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 
 namespace xlhost {
 
@@ -152,7 +152,7 @@ namespace {
 
 struct Options {
     int excelVersion = 12;
-    unsigned threads = 0;  // 0: the machine's processors
+    unsigned threads = 0;        // 0: the machine's processors
     double asyncTimeout = 10.0;  // seconds
     bool list = false;
     bool csv = false;
@@ -517,9 +517,9 @@ private:
             ++uncalledCells_;
             return Value::error(uncalledCellError);
         }
-        const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                  std::chrono::duration<double>(options_.asyncTimeout));
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                   std::chrono::duration<double>(options_.asyncTimeout));
         asyncCalls_.emplace(handle, AsyncCall{&formula, function, deadline});
         awaited_.insert(&formula);
         return Value::error(xlerrGettingData);
