@@ -607,6 +607,9 @@ private:
         std::vector<FormulaArgument> passed;
         for (const Value& argument : arguments) passed.push_back(formulaArgument(argument, host_.sheets()));
         WorksheetCall call = addIn_.call(function, passed, host_);
+        // The add-in asked for the value now: an asynchronous function's result, coming later, is
+        // not waited for.
+        if (call.asyncHandle) host_.asyncReturns().abandon(*call.asyncHandle);
         if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << " (for the add-in)\n";
         const std::string where = "a call of " + function.functionName() + " the add-in asked for: ";
         if (!call.limitation.empty()) err_ << "xllhost: " << where << call.limitation << '\n';
