@@ -197,6 +197,7 @@ constexpr int xlGetName = 9 | xlSpecial;
 constexpr int xlEnableXLMsgs = 10 | xlSpecial;
 constexpr int xlDisableXLMsgs = 11 | xlSpecial;
 constexpr int xlGetFmlaInfo = 14 | xlSpecial;
+constexpr int xlAsyncReturn = 16 | xlSpecial;
 constexpr int xlGetInstPtr = 19 | xlSpecial;
 constexpr int xlUDF = 255;
 

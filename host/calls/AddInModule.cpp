@@ -138,16 +138,19 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
         return call;
     }
     const TypeText& type = *parsed.typeText;
-    for (const TypeCode& code : type.arguments)
-        if (code.letter == 'X') {
-            call.limitation = "xllhost does not call asynchronous functions (type code X): " + registration.typeText();
-            return call;
-        }
+    // The handle travels in a bigdata record of Excel's, read-only to the function.
+    XLOPER12 asyncHandle{};
     std::vector<std::unique_ptr<TypedArgument>> passed;
+    std::size_t given = 0;  // the formula's arguments used so far: an X argument is none of them
     for (std::size_t i = 0; i < type.arguments.size(); ++i) {
-        const FormulaArgument given = i < arguments.size() ? arguments[i] : FormulaArgument{};
+        if (type.arguments[i].letter == 'X') {
+            passed.push_back(nullptr);
+            continue;
+        }
+        const FormulaArgument argument = given < arguments.size() ? arguments[given] : FormulaArgument{};
+        ++given;
         NotPassed notPassed;
-        passed.push_back(TypedArgument::make(type.arguments[i], int(i + 1), given, host.sheets(), notPassed));
+        passed.push_back(TypedArgument::make(type.arguments[i], int(i + 1), argument, host.sheets(), notPassed));
         if (!passed.back()) {
             call.shown = notPassed.shown;
             call.limitation = notPassed.limitation;
@@ -155,22 +158,36 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
             return call;
         }
     }
+    if (type.isAsynchronous()) {
+        call.asyncHandle = host.asyncReturns().open();
+        asyncHandle.xltype = xltypeBigData;
+        asyncHandle.val.bigdata.h.hdata = reinterpret_cast<void*>(*call.asyncHandle);
+    }
     std::vector<NativeArgument> natives;
-    for (const auto& argument : passed) argument->appendTo(natives);
+    for (const auto& argument : passed)
+        if (argument)
+            argument->appendTo(natives);
+        else
+            natives.push_back({NativeType::Pointer, nativePointer(&asyncHandle)});
     NativeValue returned{};
     try {
         returned = callNative(entryPoint(procedure(registration.procedure())), resultType(type), natives);
     } catch (const std::invalid_argument& cannotCall) {
         call.limitation = cannotCall.what();
-        return call;
     } catch (...) {
         call.faults.push_back("let an exception out of " + registration.procedure());
         call.shown = Value::error(xlerrValue);
+    }
+    if (!call.limitation.empty() || !call.faults.empty()) {
+        if (call.asyncHandle) host.asyncReturns().abandon(*call.asyncHandle);
+        call.asyncHandle.reset();
         return call;
     }
     std::string fault;
     std::optional<Value> result;
-    if (type.inPlaceArgument != 0) {
+    if (call.asyncHandle) {
+        result = Value::error(xlerrGettingData);
+    } else if (type.inPlaceArgument != 0) {
         result = passed[std::size_t(type.inPlaceArgument) - 1]->current(fault);
     } else if (!isRecordCode(type.result)) {
         result = readResult(type.result, returned, fault);
@@ -184,15 +201,20 @@ WorksheetCall AddInModule::call(const Registration& registration, const std::vec
     if (!result) call.faults.push_back(fault);
     call.shown = result ? cellValue(*result, host.sheets(), call) : Value::error(xlerrValue);
     for (std::size_t i = 0; i < passed.size(); ++i)
-        if (int(i + 1) != type.inPlaceArgument && !passed[i]->intact())
+        if (passed[i] && int(i + 1) != type.inPlaceArgument && !passed[i]->intact())
             call.faults.push_back("wrote into its argument " + std::to_string(i + 1) + ", which is Excel's");
     if (!tracing_) return call;
     std::ostringstream trace;
     trace << registration.procedure() << " [" << registration.typeText() << "](";
-    for (std::size_t i = 0; i < passed.size(); ++i) trace << (i > 0 ? ", " : "") << passed[i]->passed();
+    for (std::size_t i = 0; i < passed.size(); ++i)
+        trace << (i > 0 ? ", " : "") << (passed[i] ? passed[i]->passed() : Value::handle(*call.asyncHandle));
     trace << ") -> " << call.shown;
     call.trace = trace.str();
     return call;
+}
+
+Value AddInModule::shownInCell(const Value& result, ExcelStandIn& host, WorksheetCall& call) {
+    return cellValue(result, host.sheets(), call);
 }
 
 std::optional<WorksheetCall> AddInModule::addInManagerInfo(ExcelStandIn& host) {

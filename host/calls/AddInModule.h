@@ -10,6 +10,7 @@
 #include "Value.h"
 #include "WinApi.h"
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -30,6 +31,9 @@ struct WorksheetCall {
     std::vector<std::string> faults;  // what the add-in did that Excel would not forgive
     std::string limitation;           // what xllhost cannot pass or read (the cell shows #XLLHOST!)
     std::string trace;                // procedure, passed values and result, while tracing
+    // An asynchronous function's call: the handle its result is to come back with (the cell shows
+    // #GETTING_DATA meanwhile).
+    std::optional<std::uintptr_t> asyncHandle = {};
 };
 
 class AddInModule {
@@ -55,9 +59,13 @@ public:
     // (see TypedArgument), missing arguments as Excel passes them, the result read for its code or
     // from the argument it names; a null pointer result shows #NUM!, as in Excel. The marks after
     // the codes (volatile, macro-sheet equivalent, thread-safe, cluster-safe) change nothing for one
-    // call at a time.
+    // call at a time. An asynchronous function's X argument is not the formula's: it gets a new
+    // handle of the host's asyncReturns().
     WorksheetCall call(const Registration& registration, const std::vector<FormulaArgument>& arguments,
                        ExcelStandIn& host);
+
+    // An asynchronous function's result, given through xlAsyncReturn, as its cell shows it.
+    static Value shownInCell(const Value& result, ExcelStandIn& host, WorksheetCall& call);
 
     // What Excel's Add-in Manager lists the add-in as: xlAddInManagerInfo12 (Excel 12 and newer, when
     // exported) or xlAddInManagerInfo, asked with the number 1 (a null answer shows #NUM!); nothing

@@ -417,7 +417,7 @@ bool TypedArgument::intact() const {
 }
 
 NativeType resultType(const TypeText& typeText) {
-    if (typeText.inPlaceArgument != 0) return NativeType::Void;
+    if (typeText.inPlaceArgument != 0 || typeText.result.letter == '>') return NativeType::Void;
     return isScalarPointer(typeText.result) ? NativeType::Pointer : scalarType(familyOf(typeText.result));
 }
 

@@ -219,6 +219,8 @@ ExcelStandIn::Answer ExcelStandIn::answer(int function, const std::vector<Value>
         case xlGetInstPtr:
             if (count != 0) return {xlretInvCount, std::nullopt};
             return instanceCall(function, layout);
+        case xlAsyncReturn:
+            return asyncReturnCall(arguments, layout);
         case xlGetName:
             if (count != 0) return {xlretInvCount, std::nullopt};
             return {xlretSuccess, Value::text(addInPath_)};

@@ -8,6 +8,7 @@
 // through them) reach the current one.
 
 #include "ArgumentRecord.h"
+#include "AsyncReturns.h"
 #include "CallRecord.h"
 #include "Caller.h"
 #include "CommandBars.h"
@@ -143,6 +144,8 @@ public:
     const std::vector<std::u16string>& alerts() const { return alerts_; }
     const std::vector<CellsSet>& cellsSet() const { return cellsSet_; }
     const FaultLog& faults() const { return faults_; }
+    // The asynchronous calls out, whose results xlAsyncReturn gives from any thread.
+    AsyncReturns& asyncReturns() { return asyncReturns_; }
     void clearFaults() { faults_.clear(); }
     // What the stand-in answered in Excel's place without the add-in being at fault.
     const NoticeLog& notices() const { return notices_; }
@@ -182,6 +185,7 @@ private:
     Answer sheetNameCall(const std::vector<Value>& arguments) const;
     Answer sheetIdCall(const std::vector<Value>& arguments) const;
     Answer instanceCall(int function, Layout layout) const;
+    Answer asyncReturnCall(const std::vector<Value>& arguments, Layout layout);
     std::string sheetTitle(SheetId sheet) const;
     std::optional<SheetId> sheetOf(const Value& reference) const;
     // Registered functions, the add-in's names, and calls through them (NameCallbacks.cpp).
@@ -210,6 +214,7 @@ private:
     FaultLog faults_;
     NoticeLog notices_;
     MemoryLedger ledger_;
+    AsyncReturns asyncReturns_;
     SheetModel sheets_;
     HostWindows windows_;
     FunctionRegistry registry_;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 namespace xlhost {
 namespace {
@@ -447,6 +449,46 @@ TEST(FunctionRegistry, TypeTextsFollowTheVersion) {
     EXPECT_NE(typeTextProblem("PZ", 12), std::nullopt);
     EXPECT_NE(typeTextProblem("P" + std::string(31, 'B'), 11), std::nullopt);
     EXPECT_EQ(typeTextProblem("P" + std::string(30, 'B'), 11), std::nullopt);
+}
+
+// xlAsyncReturn: each open handle's result taken once, from any thread; a row of handles with a
+// row of results taken together; an unknown or answered handle refused with FALSE.
+TEST(Callbacks, AsyncReturnTakesEachOpenHandleOnce) {
+    ExcelStandIn host("16.0");
+    AsyncReturns& calls = host.asyncReturns();
+    const std::uintptr_t first = calls.open(), second = calls.open(), third = calls.open();
+    const auto give = [&](Value handles, Value results) {
+        Answered answered{xlretFailed, Value::nil()};
+        std::thread([&] { answered = ask(host, xlAsyncReturn, {std::move(handles), std::move(results)}); }).join();
+        EXPECT_EQ(answered.code, xlretSuccess);
+        return answered.value == Value::boolean(true);
+    };
+    const Value pair = Value::array(1, 2, {Value::handle(second), Value::handle(third)});
+    const struct {
+        Value handles, results;
+        bool taken;
+    } cases[] = {
+        {Value::handle(first), Value::number(7), true},
+        {Value::handle(first), Value::number(8), false},        // answered already
+        {Value::handle(99), Value::number(1), false},           // never given
+        {Value::number(2), Value::number(1), false},            // no handle at all
+        {pair, Value::array(1, 1, {Value::number(1)}), false},  // rows that do not match
+        {pair, Value::array(1, 2, {Value::text("b"), Value::number(3)}), true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(give(c.handles, c.results), c.taken) << c.handles << " " << c.results;
+    const auto arrived = calls.arrived(std::chrono::steady_clock::now());
+    ASSERT_EQ(arrived.size(), 3u);
+    EXPECT_EQ(arrived[0], std::make_pair(first, Value::number(7)));
+    EXPECT_EQ(arrived[1], std::make_pair(second, Value::text("b")));
+    EXPECT_EQ(arrived[2], std::make_pair(third, Value::number(3)));
+    EXPECT_TRUE(calls.arrived(std::chrono::steady_clock::now() + std::chrono::milliseconds(20)).empty());
+    const std::uintptr_t abandoned = calls.open();
+    calls.abandon(abandoned);
+    EXPECT_EQ(ask(host, xlAsyncReturn, {Value::handle(abandoned), Value::number(1)}).value, Value::boolean(false));
+    host.setVersion("12.0");
+    EXPECT_EQ(ask(host, xlAsyncReturn, {Value::handle(calls.open()), Value::number(1)}).code, xlretInvXlfn)
+        << "new in Excel 2010";
+    EXPECT_TRUE(host.faults().empty()) << host.faults();
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ ParsedTypeText parseTypeText(const std::string& text) {
             parsed.inPlaceArgument = c - '0';
             continue;
         }
-        if (c == '\0' || std::strchr("ABCDEFGHIJKLMNOPQRUX", c) == nullptr)
+        if (c == '\0' || std::strchr("ABCDEFGHIJKLMNOPQRUX>", c) == nullptr)
             return refused(std::string("unknown type code '") + c + "'");
         codes.push_back(TypeCode{c, false});
     }
@@ -57,6 +57,10 @@ ParsedTypeText parseTypeText(const std::string& text) {
         if (parsed.result.letter == 'O') return refused("O cannot be a return type; return the array in place");
     }
     parsed.arguments = std::move(codes);
+    for (const TypeCode& code : parsed.arguments)
+        if (code.letter == '>') return refused("'>' (no result) can only be the return type");
+    if (parsed.result.letter == '>' && !parsed.isAsynchronous())
+        return refused("'>' (no result) needs an asynchronous handle argument X");
     if (parsed.inPlaceArgument != 0) {
         const std::size_t index = std::size_t(parsed.inPlaceArgument) - 1;
         if (index >= parsed.arguments.size())
@@ -78,6 +82,8 @@ std::optional<std::string> versionProblem(const TypeText& typeText, int majorVer
     if (majorVersion < 12)
         for (const TypeCode& code : codes)
             if (code.needsExcel12()) return "type code " + code.text() + " needs Excel 12 or newer";
+    if (typeText.isAsynchronous() && majorVersion < 14)
+        return std::string("asynchronous functions (X) need Excel 14 or newer");
     const std::size_t maxArguments = majorVersion >= 12 ? 255 : 30;
     if (typeText.arguments.size() > maxArguments)
         return "too many arguments: " + std::to_string(typeText.arguments.size()) + ", Excel " +

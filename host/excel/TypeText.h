@@ -11,7 +11,7 @@
 
 namespace xlhost {
 
-// One data type code: its letter and, after C, D, F, G, K or O, the '%' of Excel 12's wide text or
+// One data type code ('>' for no result): its letter and, after C, D, F, G, K or O, the '%' of Excel 12's wide text or
 // large array form.
 struct TypeCode {
     char letter = '\0';
@@ -32,6 +32,14 @@ struct TypeText {
     bool isMacroSheetEquivalent = false;
     bool isThreadSafe = false;
     bool isClusterSafe = false;
+
+    // Has an X argument: the function gets a handle and gives its result later through xlAsyncReturn,
+    // returning nothing ('>') itself.
+    bool isAsynchronous() const {
+        for (const TypeCode& code : arguments)
+            if (code.letter == 'X') return true;
+        return false;
+    }
 };
 
 struct ParsedTypeText {

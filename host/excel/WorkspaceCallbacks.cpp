@@ -132,4 +132,27 @@ ExcelStandIn::Answer ExcelStandIn::instanceCall(int function, Layout layout) con
     return {xlretSuccess, Value::integer(std::int32_t(instance & 0xFFFFFFFFu))};
 }
 
+// One handle and its result, or a row or column of handles and one of results in the same order.
+// TRUE when every handle was an open call's; FALSE for any other (unknown, or answered before),
+// the results of the others still taken.
+ExcelStandIn::Answer ExcelStandIn::asyncReturnCall(const std::vector<Value>& arguments, Layout layout) {
+    if (majorVersion() < 14 || layout == Layout::Excel4) return {xlretInvXlfn, std::nullopt};
+    if (arguments.size() != 2) return {xlretInvCount, std::nullopt};
+    const Value& handles = arguments[0];
+    const Value& results = arguments[1];
+    bool taken = true;
+    const auto give = [&](const Value& handle, const Value& result) {
+        taken &=
+            handle.kind() == Kind::BigData && handle.isHandle() && asyncReturns_.give(handle.handleValue(), result);
+    };
+    if (handles.kind() == Kind::Array) {
+        const bool matching = results.kind() == Kind::Array && results.elements().size() == handles.elements().size();
+        if (!matching) return {xlretSuccess, Value::boolean(false)};
+        for (std::size_t i = 0; i < handles.elements().size(); ++i) give(handles.elements()[i], results.elements()[i]);
+    } else {
+        give(handles, results);
+    }
+    return {xlretSuccess, Value::boolean(taken)};
+}
+
 }  // namespace xlhost

@@ -83,13 +83,15 @@ void Recalculation::AreaIndex::meeting(const Area& area, Visit visit) const {
 // ---- the graph
 
 Recalculation::Recalculation(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,
-                             FormulaFunction evaluate, VolatileFunction isVolatile, const ThreadedCalculation* threaded)
+                             FormulaFunction evaluate, VolatileFunction isVolatile, const ThreadedCalculation* threaded,
+                             const AsyncCalculation* async)
     : sheet_(sheet),
       sheets_(sheets),
       limits_(limits),
       evaluate_(std::move(evaluate)),
       isVolatile_(std::move(isVolatile)),
       threaded_(threaded != nullptr && threaded->threads > 1 ? threaded : nullptr),
+      async_(async),
       formulaCells_(sheet.entries),
       formulaCount_(sheet.entries.size()),
       nodes_(sheet.entries.size()),
@@ -242,7 +244,24 @@ Calculation Recalculation::calculate() {
             if (waiting[node] == 0) release(node);
         }
         std::size_t left = pass.size();
+        std::size_t outstanding = 0;  // asynchronous formulas whose results are still to come
         while (left > 0) {
+            const auto done = [&](std::size_t node, const std::optional<Area>& spill) {
+                nodes_[node].marked = false;
+                --left;
+                for (std::size_t dependent : nodes_[node].dependents)
+                    if (nodes_[dependent].marked && --waiting[dependent] == 0) release(dependent);
+                // The edges of a changed spill change only now: the waiting counts were made with the old.
+                if (isFormula(node)) setSpill(node, spill, stale);
+            };
+            if (readyFormulas.empty() && readyBlocks.empty() && outstanding > 0) {
+                for (auto& [entry, value] : async_->arrived()) {
+                    const std::size_t node = std::size_t(entry - sheet_.entries.data());
+                    --outstanding;
+                    done(node, placeResult(node, std::move(value)));
+                }
+                continue;
+            }
             if (readyFormulas.empty() && readyBlocks.empty()) {
                 // Every node left waits on a circular reference: its nodes are done, showing #REF!.
                 const std::vector<std::vector<std::size_t>> cycles = cyclesAmong(pass);
@@ -267,14 +286,6 @@ Calculation Recalculation::calculate() {
                 }
                 continue;
             }
-            const auto done = [&](std::size_t node, const std::optional<Area>& spill) {
-                nodes_[node].marked = false;
-                --left;
-                for (std::size_t dependent : nodes_[node].dependents)
-                    if (nodes_[dependent].marked && --waiting[dependent] == 0) release(dependent);
-                // The edges of a changed spill change only now: the waiting counts were made with the old.
-                if (isFormula(node)) setSpill(node, spill, stale);
-            };
             if (!readyBlocks.empty()) {
                 // A block costs nothing to calculate: its readers are released at once.
                 const std::size_t node = readyBlocks.back();
@@ -297,9 +308,13 @@ Calculation Recalculation::calculate() {
             }
             const std::size_t node = readyFormulas.top();
             readyFormulas.pop();
-            const std::optional<Area> spill = placeResult(node, evaluate_(sheet_.entries[node]));
+            Value value = evaluate_(sheet_.entries[node]);
             calculation.calculated.push_back(node);
-            done(node, spill);
+            if (async_ != nullptr && async_->outstanding(sheet_.entries[node])) {
+                ++outstanding;
+                continue;
+            }
+            done(node, placeResult(node, std::move(value)));
         }
         for (std::size_t node : stale) mark(node);
         stale.clear();

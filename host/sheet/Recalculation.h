@@ -51,6 +51,16 @@ struct ThreadedCalculation {
     std::function<std::function<Value()>(const SheetEntry& formula, unsigned thread)> calculate;
 };
 
+// Asynchronous functions: a formula whose call gives its result later from another thread. Its
+// cell, and what reads it, wait for the result; other ready formulas are calculated meanwhile.
+struct AsyncCalculation {
+    // Right after the formula was calculated: whether its result is still to come.
+    std::function<bool(const SheetEntry& formula)> outstanding;
+    // Waits for results of outstanding formulas: at least one while any is outstanding (those not
+    // given in time come back with what their cells show then).
+    std::function<std::vector<std::pair<const SheetEntry*, Value>>()> arrived;
+};
+
 struct FormulaResult {
     const SheetEntry* entry;
     Area area;                              // the cells the result fills: the formula's own, or the whole spill area
@@ -72,7 +82,8 @@ public:
     // Over the sheet's formulas (none entered yet) on the active sheet of `sheets`. The sheet,
     // the model and the functions must outlive the object.
     Recalculation(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits, FormulaFunction evaluate,
-                  VolatileFunction isVolatile, const ThreadedCalculation* threaded = nullptr);
+                  VolatileFunction isVolatile, const ThreadedCalculation* threaded = nullptr,
+                  const AsyncCalculation* async = nullptr);
 
     // Enters formulas (indexes of the sheet's formula entries, each entered once) and calculates
     // them, with every formula that reads their cells and every formula marked for calculation.
@@ -148,6 +159,7 @@ private:
     FormulaFunction evaluate_;
     VolatileFunction isVolatile_;
     const ThreadedCalculation* threaded_;
+    const AsyncCalculation* async_;
     FormulaCells formulaCells_;
     std::size_t formulaCount_;
     std::vector<Node> nodes_;  // one per entry of the sheet, then the block nodes

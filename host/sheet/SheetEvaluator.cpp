@@ -24,7 +24,7 @@ EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const S
         widen(evaluated.usedArea, entry.target);
         if (!entry.isFormula) sheets.setCells(active, entry.target.firstRow, entry.target.firstColumn, entry.values);
     }
-    Recalculation recalculation(sheet, sheets, limits, evaluate, hooks.isVolatile, hooks.threaded);
+    Recalculation recalculation(sheet, sheets, limits, evaluate, hooks.isVolatile, hooks.threaded, hooks.async);
     const auto observe = [&hooks](const SheetEntry* after, const Calculation& calculation) {
         if (hooks.observer) hooks.observer(after, calculation);
     };

@@ -46,6 +46,7 @@ struct SheetHooks {
     VolatileFunction isVolatile;                    // none: no formula is volatile
     CalculationObserver observer;                   // optional
     const ThreadedCalculation* threaded = nullptr;  // none: every formula on the calling thread
+    const AsyncCalculation* async = nullptr;        // none: no formula's result comes later
 };
 
 EvaluatedSheet evaluateSheet(const SheetFile& sheet, SheetModel& sheets, const SheetLimits& limits,

@@ -12,7 +12,8 @@ namespace {
 
 // Formulas of stand-in functions: "block(R, C)" gives an R x C array of 1..R*C, "cell(A1)" the value
 // of a cell at the time of the call, "sum(...)" the sum of its ranges' numbers (or their first
-// error), "vol()" how often it was called; vol is volatile.
+// error), "vol()" how often it was called; vol is volatile. "later(N)" is asynchronous: 10 N arrives
+// once nothing else is ready, the latest call's first.
 class Evaluation : public ::testing::Test {
 protected:
     EvaluatedSheet evaluate(const std::string& text, SheetLimits limits = SheetLimits::forExcel(12)) {
@@ -30,12 +31,29 @@ protected:
         hooks.observer = [this](const SheetEntry*, const Calculation& calculation) {
             for (const auto& cycle : calculation.cycles) cycles.push_back(cycle);
         };
+        AsyncCalculation async;
+        async.outstanding = [](const SheetEntry& formula) { return formula.formula->text == "later"; };
+        async.arrived = [this] {
+            std::vector<std::pair<const SheetEntry*, Value>> arrived;
+            for (auto call = later.rbegin(); call != later.rend(); ++call)
+                arrived.emplace_back(*call, Value::number(10 * (*call)->formula->operands[0].constant.number()));
+            later.clear();
+            calls.push_back(0);  // the wait
+            return arrived;
+        };
+        hooks.async = &async;
         return evaluateSheet(
-            sheet, sheets, limits, [this](const SheetEntry& formula) { return call(formula); }, hooks);
+            sheet, sheets, limits,
+            [this](const SheetEntry& formula) {
+                if (formula.formula->text == "later") later.push_back(&formula);
+                return call(formula);
+            },
+            hooks);
     }
     Value call(const SheetEntry& formula) {
         calls.push_back(formula.line);
         const FormulaNode& call = *formula.formula;
+        if (call.text == "later") return Value::error(xlerrGettingData);
         if (call.text == "vol") return Value::number(double(++volatileCalls));
         if (call.text == "cell") {
             const Area& from = call.operands[0].area;
@@ -70,7 +88,8 @@ protected:
 
     SheetFile sheet;
     SheetModel sheets;
-    std::vector<int> calls;
+    std::vector<int> calls;  // lines, 0 for each wait for asynchronous results
+    std::vector<const SheetEntry*> later;
     std::vector<std::vector<std::size_t>> cycles;  // entry indexes
     int volatileCalls = 0;
 };
@@ -149,6 +168,13 @@ TEST_F(Evaluation, FormulasAreCalculatedOnceEachInTheOrderTheirInputsDictate) {
         evaluate("A1 = sum(A2)\nA2 = sum(A3, B1:B2)\nA3 = sum(B1)\nB1 = 2\nB2 = 3\nC1 = sum(A1:A3)\n");
     EXPECT_EQ(calls, (std::vector<int>{3, 2, 1, 6}));
     EXPECT_EQ(shown(evaluated), (Shown{{1, n(7)}, {2, n(7)}, {3, n(2)}, {6, n(16)}}));
+}
+
+TEST_F(Evaluation, AsynchronousResultsArriveWhileOtherFormulasAreCalculatedAndTheirReadersWait) {
+    const EvaluatedSheet evaluated =
+        evaluate("A1 = later(1)\nA2 = sum(A1, B1)\nA3 = later(2)\nB1 = 5\nC1 = sum(B1)\nC2 = sum(A2:A3)\n");
+    EXPECT_EQ(calls, (std::vector<int>{1, 3, 5, 0, 2, 6}));
+    EXPECT_EQ(shown(evaluated), (Shown{{1, n(10)}, {2, n(15)}, {3, n(20)}, {5, n(5)}, {6, n(35)}}));
 }
 
 TEST_F(Evaluation, ACircularReferenceShowsRefInItsCellsAndIsReportedOnce) {

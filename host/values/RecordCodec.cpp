@@ -126,6 +126,8 @@ template <class L>
 Value RecordCodec<L>::decodeElement(const Record& record) {
     Value element = decode(record);
     if (element.kind() == Kind::Invalid || allowedInArray(element.kind())) return element;
+    // A row of asynchronous calls' handles, as xlAsyncReturn takes several results at once.
+    if (element.kind() == Kind::BigData && element.isHandle()) return element;
     return Value::invalid(record.xltype, std::string("array element of kind ") + kindName(element.kind()));
 }
 
@@ -192,7 +194,8 @@ std::optional<std::size_t> RecordCodec<L>::elementBlockSize(const Value& element
     // Missing values may be built into arrays, so that tests can hand the add-in arrays that Excel
     // itself would not make; nested arrays and references cannot be laid out.
     const Kind kind = element.kind();
-    if (!allowedInArray(kind) && kind != Kind::Missing) {
+    const bool handle = kind == Kind::BigData && element.isHandle();  // as decodeElement reads them
+    if (!allowedInArray(kind) && kind != Kind::Missing && !handle) {
         if (problem != nullptr) *problem = std::string("an array cannot hold a ") + kindName(kind);
         return std::nullopt;
     }

@@ -357,6 +357,8 @@ std::string functionName(int function) {
             return "xlGetFmlaInfo";
         case xlGetInstPtr:
             return "xlGetInstPtr";
+        case xlAsyncReturn:
+            return "xlAsyncReturn";
         case xlUDF:
             return "xlUDF";
         case xlfSetName:

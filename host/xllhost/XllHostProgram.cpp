@@ -18,14 +18,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 
 namespace xlhost {
 
 const char* const xllhostHelp = R"(usage: xllhost [--excel N] ADDIN --list
-       xllhost [--excel N] [--threads N] [--csv] [--full] [--debug] ADDIN SHEET
+       xllhost [--excel N] [--threads N] [--async-timeout S] [--csv] [--full] [--debug] ADDIN SHEET
        xllhost --version
 
 Plays Excel for one add-in: loads ADDIN, opens it (xlAutoOpen), lists what it registered or
@@ -39,6 +42,9 @@ evaluates SHEET, closes it (xlAutoClose) and reports any Excel memory it did not
   --threads N calculate the cells of thread-safe functions ('$') whose inputs are ready on N
               threads at once, as Excel 12 and newer do (default: the machine's processors);
               all others on the main thread. The results are those of --threads 1
+  --async-timeout S  how long, in seconds, to wait for an asynchronous function's result
+              (X argument, given back through xlAsyncReturn) before its cell is left showing
+              #GETTING_DATA (default 10; Excel 14 and newer)
   --csv       the whole used sheet as CSV (full precision, texts quoted) instead of blocks
   --full      numbers at full precision (the shortest form that reads back exactly)
   --debug     the add-in's diagnostic lines, its status-bar texts, every worksheet call (with
@@ -62,7 +68,11 @@ Formulas may read any cell, whatever the order of the lines: the formulas betwee
 or recalc lines are calculated together, each once, in the order their inputs dictate, and shown
 in line order (a formula reading the cell of a formula further down, past such a line, reads it
 blank until then). Array results spill from their cell (#SPILL! when a cell in the way is filled).
-Unknown functions give #NAME?, a null result #NUM!. Formulas that read each other in a circle show
+Unknown functions give #NAME?, a null result #NUM!. An asynchronous function (registered with an X
+argument and result type '>') is called with a handle and returns at once; its cell, and what
+reads it, wait for xlAsyncReturn, from any thread, with that handle (or a row of handles and one of
+results), while the other formulas are calculated. Only a formula that is the asynchronous call
+alone waits; one inside a larger formula shows #XLLHOST!. Formulas that read each other in a circle show
 #REF!, and standard error names their cells.
 Excel's functions xllhost computes itself (before the add-in's of the same name): ABS, COLUMNS,
 IF, IFERROR, INDEX, ISERROR, MAX, MDETERM, MIN, MINVERSE, MMULT, MUNIT, RAND, ROUND, ROWS, SUM,
@@ -134,14 +144,16 @@ What xllhost answers when the add-in calls Excel, as Excel 2007 and newer (or 20
 Exit status: 0 done; 1 the add-in leaked Excel memory or broke Excel's rules (each fault is
 listed once, with how often it happened); 2 bad input (arguments, sheet, CSV or add-in file),
 reported as FILE:LINE: message; 3 some cell shows #XLLHOST! (and the add-in broke no rule); 4 a
-circular reference (and the add-in broke no rule).
+circular reference (and the add-in broke no rule); 5 an asynchronous function gave no result
+within --async-timeout (and none of the above).
 )";
 
 namespace {
 
 struct Options {
     int excelVersion = 12;
-    unsigned threads = 0;  // 0: the machine's processors
+    unsigned threads = 0;        // 0: the machine's processors
+    double asyncTimeout = 10.0;  // seconds
     bool list = false;
     bool csv = false;
     bool fullPrecision = false;
@@ -162,6 +174,18 @@ unsigned threadsOf(const std::string& text) {
     if (!digits || std::stoi(text) < 1 || std::stoi(text) > 1024)
         throw UsageError{"--threads takes a number of threads from 1 to 1024, not '" + text + "'"};
     return unsigned(std::stoi(text));
+}
+
+double secondsOf(const std::string& text) {
+    std::size_t used = 0;
+    double seconds = -1.0;
+    try {
+        seconds = std::stod(text, &used);
+    } catch (const std::exception&) {
+    }
+    if (text.empty() || used != text.size() || !(seconds > 0.0 && seconds <= 86400.0))
+        throw UsageError{"--async-timeout takes a number of seconds above 0, at most 86400, not '" + text + "'"};
+    return seconds;
 }
 
 int versionOf(const std::string& text) {
@@ -187,6 +211,11 @@ Options optionsOf(const std::vector<std::string>& arguments) {
             options.threads = threadsOf(arguments[i]);
         } else if (argument.rfind("--threads=", 0) == 0) {
             options.threads = threadsOf(argument.substr(10));
+        } else if (argument == "--async-timeout") {
+            if (++i == arguments.size()) throw UsageError{"--async-timeout needs a number of seconds"};
+            options.asyncTimeout = secondsOf(arguments[i]);
+        } else if (argument.rfind("--async-timeout=", 0) == 0) {
+            options.asyncTimeout = secondsOf(argument.substr(16));
         } else if (argument == "--list") {
             options.list = true;
         } else if (argument == "--csv") {
@@ -322,6 +351,10 @@ public:
             return calculateOnThread(sheet, formula, thread + 1);
         };
         hooks.threaded = &threaded;
+        AsyncCalculation async;
+        async.outstanding = [this](const SheetEntry& formula) { return awaited_.count(&formula) != 0; };
+        async.arrived = [this, &sheet] { return asyncResults(sheet); };
+        hooks.async = &async;
         return evaluateSheet(
             sheet, host_.sheets(), limits_,
             [this, &sheet](const SheetEntry& formula) {
@@ -362,6 +395,7 @@ public:
     // Formulas xllhost could not call or whose result it could not show.
     std::size_t uncalledCells() const { return uncalledCells_; }
     std::size_t circularReferences() const { return circularReferences_; }
+    std::size_t asyncTimeouts() const { return asyncTimeouts_; }
     const SheetModel& sheets() { return host_.sheets(); }
 
 private:
@@ -415,7 +449,10 @@ private:
             const Registration* registration = host_.registry().findFunction(node.text);
             if (registration == nullptr) return false;
             const auto typeText = parseTypeText(registration->typeText()).typeText;
-            if (!typeText || !typeText->isThreadSafe || node.operands.size() > typeText->arguments.size()) return false;
+            // An asynchronous call's cell waits on the main thread.
+            if (!typeText || !typeText->isThreadSafe || typeText->isAsynchronous() ||
+                node.operands.size() > typeText->arguments.size())
+                return false;
             for (const std::string& procedure :
                  {registration->procedure(), std::string("xlAutoFree12"), std::string("xlAutoFree")})
                 addIn_.exports(procedure);
@@ -464,7 +501,67 @@ private:
         }
         for (const std::string& fault : call.faults)
             faults_.record(FaultKind::BrokenCall, where + function + " " + fault);
+        if (call.asyncHandle) return awaitResult(formula, function, *call.asyncHandle, where);
         return call.shown;
+    }
+
+    // The cell of an asynchronous call waits for its result, when the call is the whole formula.
+    Value awaitResult(const SheetEntry& formula, const std::string& function, std::uintptr_t handle,
+                      const std::string& where) {
+        const FormulaNode& node = *formula.formula;
+        if (node.type != FormulaNode::Type::Call || !sameIgnoringCase(node.text, function) ||
+            awaited_.count(&formula) != 0) {
+            host_.asyncReturns().abandon(handle);
+            err_ << "xllhost: " << where << function
+                 << " gives #XLLHOST!: xllhost waits only for an asynchronous call that is the whole formula\n";
+            ++uncalledCells_;
+            return Value::error(uncalledCellError);
+        }
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                   std::chrono::duration<double>(options_.asyncTimeout));
+        asyncCalls_.emplace(handle, AsyncCall{&formula, function, deadline});
+        awaited_.insert(&formula);
+        return Value::error(xlerrGettingData);
+    }
+
+    // The results of asynchronous calls that have arrived, or, when none arrives before the
+    // earliest time limit, the calls past theirs, showing #GETTING_DATA.
+    std::vector<std::pair<const SheetEntry*, Value>> asyncResults(const SheetFile& sheet) {
+        std::vector<std::pair<const SheetEntry*, Value>> results;
+        if (asyncCalls_.empty()) return results;
+        auto earliest = asyncCalls_.begin()->second.deadline;
+        for (const auto& [handle, call] : asyncCalls_) earliest = std::min(earliest, call.deadline);
+        for (auto& [handle, result] : host_.asyncReturns().arrived(earliest)) {
+            const auto found = asyncCalls_.find(handle);
+            if (found == asyncCalls_.end()) continue;  // a handle given outside the sheet's formulas
+            const AsyncCall call = found->second;
+            asyncCalls_.erase(found);
+            awaited_.erase(call.formula);
+            WorksheetCall shown{Value::error(xlerrValue), {}, {}, {}};
+            shown.shown = addIn_.shownInCell(result, host_, shown);
+            shown.trace = call.function + " result through xlAsyncReturn -> " + describe(shown.shown);
+            results.emplace_back(call.formula, report(sheet, *call.formula, call.function, shown, 0));
+        }
+        if (!results.empty()) return results;
+        const auto now = std::chrono::steady_clock::now();
+        for (auto call = asyncCalls_.begin(); call != asyncCalls_.end();) {
+            if (call->second.deadline > now) {
+                ++call;
+                continue;
+            }
+            host_.asyncReturns().abandon(call->first);
+            const SheetEntry& formula = *call->second.formula;
+            err_ << "xllhost: " << sheet.path << ":" << formula.line << ": "
+                 << cellName(formula.target.firstRow, formula.target.firstColumn) << " (" << call->second.function
+                 << ") gave no result through xlAsyncReturn within " << options_.asyncTimeout
+                 << " s: it shows #GETTING_DATA\n";
+            ++asyncTimeouts_;
+            awaited_.erase(&formula);
+            results.emplace_back(&formula, Value::error(xlerrGettingData));
+            call = asyncCalls_.erase(call);
+        }
+        return results;
     }
 
     Value evaluateCell(const SheetEntry& formula, FormulaContext& context) {
@@ -492,7 +589,11 @@ private:
             return std::nullopt;
         }
         const auto typeText = parseTypeText(registration->typeText()).typeText;
-        const std::size_t parameters = typeText ? typeText->arguments.size() : 0;
+        // An asynchronous function's handle argument is Excel's, not the formula's.
+        const std::size_t parameters =
+            typeText ? std::size_t(std::count_if(typeText->arguments.begin(), typeText->arguments.end(),
+                                                 [](const TypeCode& code) { return code.letter != 'X'; }))
+                     : 0;
         if (arguments.size() > parameters)
             throw SheetError(sheet.path, formula.line,
                              function + " takes " + std::to_string(parameters) +
@@ -506,6 +607,9 @@ private:
         std::vector<FormulaArgument> passed;
         for (const Value& argument : arguments) passed.push_back(formulaArgument(argument, host_.sheets()));
         WorksheetCall call = addIn_.call(function, passed, host_);
+        // The add-in asked for the value now: an asynchronous function's result, coming later, is
+        // not waited for.
+        if (call.asyncHandle) host_.asyncReturns().abandon(*call.asyncHandle);
         if (options_.debug && !call.trace.empty()) err_ << "call: " << call.trace << " (for the add-in)\n";
         const std::string where = "a call of " + function.functionName() + " the add-in asked for: ";
         if (!call.limitation.empty()) err_ << "xllhost: " << where << call.limitation << '\n';
@@ -615,6 +719,14 @@ private:
     std::size_t uncalledCells_ = 0;
     std::size_t circularReferences_ = 0;
     std::size_t statusShown_ = 0;
+    struct AsyncCall {
+        const SheetEntry* formula;
+        std::string function;
+        std::chrono::steady_clock::time_point deadline;
+    };
+    std::map<std::uintptr_t, AsyncCall> asyncCalls_;  // by handle
+    std::set<const SheetEntry*> awaited_;             // the formulas whose results are to come
+    std::size_t asyncTimeouts_ = 0;
     std::size_t alertsShown_ = 0;
 };
 
@@ -644,7 +756,8 @@ int run(const Options& options, std::ostream& out, std::ostream& err) {
         printFormulaResults(out, *evaluated, options.fullPrecision);
     if (!clean) return xllhostAddInFaults;
     if (session.circularReferences() != 0) return xllhostCircularReference;
-    return session.uncalledCells() == 0 ? xllhostSucceeded : xllhostUncalledCells;
+    if (session.uncalledCells() != 0) return xllhostUncalledCells;
+    return session.asyncTimeouts() == 0 ? xllhostSucceeded : xllhostAsyncTimeout;
 }
 
 }  // namespace

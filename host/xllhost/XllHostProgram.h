@@ -17,6 +17,7 @@ constexpr int xllhostAddInFaults = 1;        // the add-in leaked Excel memory o
 constexpr int xllhostBadInput = 2;           // bad arguments, sheet, CSV file or add-in file
 constexpr int xllhostUncalledCells = 3;      // a formula xllhost could not call or show (its cell shows #XLLHOST!)
 constexpr int xllhostCircularReference = 4;  // formulas that read each other in a circle (they show #REF!)
+constexpr int xllhostAsyncTimeout = 5;       // an asynchronous call gave no result in time (#GETTING_DATA)
 
 extern const char* const xllhostHelp;
 

@@ -281,6 +281,11 @@ TEST_F(XllHost, BadInputGivesOneMessageWithFileAndLineAndExitStatusTwo) {
         expectBadInput(run({"--threads", threads, probe, "--list"}),
                        std::string("--threads takes a number of threads from 1 to 1024, not '") + threads +
                            "' (xllhost --help explains)");
+    for (const char* seconds : {"0", "-1", "nan", "inf", "1e9", "2s", ""})
+        expectBadInput(run({"--async-timeout", seconds, probe, "--list"}),
+                       std::string("--async-timeout takes a number of seconds above 0, at most 86400, not '") +
+                           seconds + "' (xllhost --help explains)");
+    EXPECT_EQ(run({"--async-timeout=0.25", probe, "--list"}).status, xllhostSucceeded);
     expectBadInput(run({probe, "--list", "--threads"}),
                    "--threads needs a number of threads (xllhost --help explains)");
     expectBadInput(run({probe}), "give the add-in file and the sheet file (xllhost --help explains)");
