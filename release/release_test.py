@@ -28,8 +28,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NATIVE_BUILD = os.path.join(ROOT, os.environ.get("NATIVE_BUILD", "build/native"))
 
 
-def native_host():
-    return XllHost(os.path.join(NATIVE_BUILD, "bin", "xllhost"), os.path.join(NATIVE_BUILD, "bin", "MatrixFunctions.xll"))
+def native_host(xll="MatrixFunctions.xll"):
+    return XllHost(os.path.join(NATIVE_BUILD, "bin", "xllhost"), os.path.join(NATIVE_BUILD, "bin", xll))
 
 
 class XllHostOutput(unittest.TestCase):
@@ -111,15 +111,18 @@ class WorkbookCheck(unittest.TestCase):
         book.close()
         return path
 
-    def test_the_made_workbook_passes(self):
-        path = os.path.join(self.folder.name, "examples.xlsx")
-        listing = self.host.listing()
-        workbook.make_workbook(path, ADDINS[0], self.host.version(), listing,
-                               workbook.lay_out_all(self.host, ADDINS[0].sheets, listing))
-        self.assertEqual(self.problems_of(path), [])
-        problems = check.Problems()
-        check.check_references("examples.xlsx", check.readable_text(path), {ADDINS[0].guide_page}, problems)
-        self.assertEqual(problems.found, [])
+    def test_each_add_ins_made_workbook_passes(self):
+        for addin in ADDINS:
+            with self.subTest(addin.title):
+                path = os.path.join(self.folder.name, addin.workbook)
+                host = native_host(addin.native_xll)
+                listing = host.listing()
+                workbook.make_workbook(path, addin, host.version(), listing,
+                                       workbook.lay_out_all(host, addin.sheets, listing))
+                problems = check.Problems()
+                check.check_workbook(path, host, [function.name for function in listing.functions], problems)
+                check.check_references(addin.workbook, check.readable_text(path), {addin.guide_page}, problems)
+                self.assertEqual(problems.found, [])
 
     def test_the_add_ins_own_results_pass(self):
         def write(sheet):
