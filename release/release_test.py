@@ -133,7 +133,7 @@ class WorkbookCheck(unittest.TestCase):
             sheet.write_dynamic_array_formula(7, 0, 7, 0, "=mtrx_Determinant(A1:B1)", None, "#VALUE!")
             sheet.write_string(7, 1, "=mtrx_Determinant(A1:B1)", self.code)
         path = self.one_sheet(write)
-        workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A8": "#VALUE!"}, ["B8"])})
+        workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A8": "#VALUE!"}, ["B8"], {})})
         self.assertEqual(self.problems_of(path), [])
 
     def test_errors_stored_as_texts_and_live_formula_texts_are_caught(self):
@@ -183,7 +183,7 @@ class WorkbookCheck(unittest.TestCase):
 class WorkbookFinish(unittest.TestCase):
     """Error values and quote prefixes written into an XlsxWriter file, read back with openpyxl."""
 
-    def test_cells_become_errors_and_formula_texts_stay_texts(self):
+    def test_cells_become_errors_and_texts_stay_texts(self):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "book.xlsx")
             book = xlsxwriter.Workbook(path)
@@ -193,12 +193,14 @@ class WorkbookFinish(unittest.TestCase):
             sheet.write_string(1, 0, "#N/A")
             sheet.write_string(0, 1, "=F(1)", code)
             sheet.write_string(1, 1, "#DIV/0!")  # a text that only looks like an error stays one
+            sheet.write_dynamic_array_formula(0, 2, 0, 2, "=F(2)", None, "0.5")  # stored as a number unless retyped
             book.close()
-            workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A1": "#NUM!", "A2": "#N/A"}, ["B1"])})
+            workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A1": "#NUM!", "A2": "#N/A"}, ["B1"], {"C1": "0.5"})})
             values = openpyxl.load_workbook(path, data_only=True)["S"]
             formulas = openpyxl.load_workbook(path)["S"]
             self.assertEqual([(c.value, c.data_type) for c in values["A1":"B2"][0] + values["A1":"B2"][1]],
                              [("#NUM!", "e"), ("=F(1)", "s"), ("#N/A", "e"), ("#DIV/0!", "s")])
+            self.assertEqual((values["C1"].value, values["C1"].data_type, formulas["C1"].data_type), ("0.5", "s", "f"))
             self.assertEqual((formulas["A1"].data_type, formulas.formula_attributes["A1"]["ref"]), ("f", "A1:A2"))
             self.assertEqual([formulas[name].quotePrefix for name in ("A1", "B1", "B2")], [False, True, False])
 
