@@ -302,7 +302,8 @@ TOOLBOX_SHEETS = [
         Case("MTX.NORM({A}, 1)", "The largest column sum of magnitudes."),
         Case("MTX.NORM({A}, \"inf\")", "The largest row sum of magnitudes."),
         Case("MTX.NORM({A}, 2)", "The largest singular value."),
-        Case("MTX.NORM({A}, 3)", "There is no norm 3 here: #VALUE!."),
+        Case("MTX.NORM({A}, 3)", "As with every selector, a number picks the choice in its place: 3 is \"inf\"."),
+        Case("MTX.NORM({A}, \"max\")", "No norm is called \"max\": #VALUE!."),
     ]),
     Sheet("TRACE", "MTX.TRACE", [
         Input("A", "A: 3 x 3", SPD3),

@@ -60,10 +60,14 @@ class XllHostOutput(unittest.TestCase):
                                 "      b:  second . \n"
                                 "  f_None()    [xlf_None, type Q]\n"
                                 "       Nothing \n"
-                                "  F.DOT(a)    [xlDot, type QQ$]\n")
+                                "  F.DOT(a)    [xlDot, type QQ$]\n"
+                                "      The dot: not an argument\n"  # a help text without a leading blank
+                                "      a: the one\n")
         self.assertEqual((listing.addin_name, listing.category), ("Matrix Functions", "C"))
         self.assertEqual([f.syntax() for f in listing.functions], ["f_Two(a, b)", "f_None()", "F.DOT(a)"])
         self.assertEqual([(a.name, a.help) for a in listing.functions[0].arguments], [("a", "first ."), ("b", "second .")])
+        self.assertEqual([f.help for f in listing.functions], ["Does two things", "Nothing", "The dot: not an argument"])
+        self.assertEqual(listing.functions[2].arguments[0].help, "the one")
         self.assertIsNone(parse_listing("Category: C\n").addin_name)
         with self.assertRaises(XllHostError):
             parse_listing("Category: C\nRefused: f [xlf, type QQ]: no export\n")
