@@ -38,6 +38,9 @@ ADDINS = [
     Addin(title="Matrix Functions", stem="MatrixFunctions",
           xlls={"win32": "MatrixFunctions.xll", "win64": "MatrixFunctions64.xll"}, target="MatrixFunctions",
           guide="docs/guide.md", functions="docs/functions.md", sheets=examples.SHEETS),
+    Addin(title="Matrix Toolbox", stem="MatrixToolbox",
+          xlls={"win32": "MatrixToolbox.xll", "win64": "MatrixToolbox64.xll"}, target="MatrixToolbox",
+          guide="docs/toolbox.md", functions="docs/toolbox-functions.md", sheets=examples.TOOLBOX_SHEETS),
 ]
 
 

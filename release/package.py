@@ -26,6 +26,7 @@ from xllhost import XllHost, XllHostError
 THIRD_PARTY_LICENCES = {
     "LICENSE-Newmat.txt": "/usr/share/doc/libnewmat10-dev/copyright",
     "LICENSE-MinGW-w64-runtime.txt": "/usr/share/doc/mingw-w64-common/copyright",
+    "LICENSE-Eigen.txt": "/usr/share/doc/libeigen3-dev/copyright",
 }
 LICENCE = "LICENSE.txt"
 README = "README.txt"

@@ -81,8 +81,9 @@ command prompt: certutil -hashfile MatrixFunctions64.xll SHA256
 Licence
 -------
 The add-ins are free software under the MIT licence (LICENSE.txt). They
-contain code of Newmat and of the MinGW-w64 runtime, whose licences are in
-LICENSE-Newmat.txt and LICENSE-MinGW-w64-runtime.txt. What changed in this
+contain code of Newmat (Matrix Functions), of Eigen (Matrix Toolbox) and of
+the MinGW-w64 runtime, whose licences are in LICENSE-Newmat.txt,
+LICENSE-Eigen.txt and LICENSE-MinGW-w64-runtime.txt. What changed in this
 release is in CHANGELOG.txt.
 """ % {"heading": heading, "rule": "=" * len(heading), "name": name, "folder_rule": "-" * (24 + len(name)),
        "files": column(files), "which": which, "titles": titles, "guide": guide, "signature": signature}

@@ -28,8 +28,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 NATIVE_BUILD = os.path.join(ROOT, os.environ.get("NATIVE_BUILD", "build/native"))
 
 
-def native_host():
-    return XllHost(os.path.join(NATIVE_BUILD, "bin", "xllhost"), os.path.join(NATIVE_BUILD, "bin", "MatrixFunctions.xll"))
+def native_host(xll="MatrixFunctions.xll"):
+    return XllHost(os.path.join(NATIVE_BUILD, "bin", "xllhost"), os.path.join(NATIVE_BUILD, "bin", xll))
 
 
 class XllHostOutput(unittest.TestCase):
@@ -60,10 +60,14 @@ class XllHostOutput(unittest.TestCase):
                                 "      b:  second . \n"
                                 "  f_None()    [xlf_None, type Q]\n"
                                 "       Nothing \n"
-                                "  F.DOT(a)    [xlDot, type QQ$]\n")
+                                "  F.DOT(a)    [xlDot, type QQ$]\n"
+                                "      The dot: not an argument\n"  # a help text without a leading blank
+                                "      a: the one\n")
         self.assertEqual((listing.addin_name, listing.category), ("Matrix Functions", "C"))
         self.assertEqual([f.syntax() for f in listing.functions], ["f_Two(a, b)", "f_None()", "F.DOT(a)"])
         self.assertEqual([(a.name, a.help) for a in listing.functions[0].arguments], [("a", "first ."), ("b", "second .")])
+        self.assertEqual([f.help for f in listing.functions], ["Does two things", "Nothing", "The dot: not an argument"])
+        self.assertEqual(listing.functions[2].arguments[0].help, "the one")
         self.assertIsNone(parse_listing("Category: C\n").addin_name)
         with self.assertRaises(XllHostError):
             parse_listing("Category: C\nRefused: f [xlf, type QQ]: no export\n")
@@ -111,15 +115,18 @@ class WorkbookCheck(unittest.TestCase):
         book.close()
         return path
 
-    def test_the_made_workbook_passes(self):
-        path = os.path.join(self.folder.name, "examples.xlsx")
-        listing = self.host.listing()
-        workbook.make_workbook(path, ADDINS[0], self.host.version(), listing,
-                               workbook.lay_out_all(self.host, ADDINS[0].sheets, listing))
-        self.assertEqual(self.problems_of(path), [])
-        problems = check.Problems()
-        check.check_references("examples.xlsx", check.readable_text(path), {ADDINS[0].guide_page}, problems)
-        self.assertEqual(problems.found, [])
+    def test_each_add_ins_made_workbook_passes(self):
+        for addin in ADDINS:
+            with self.subTest(addin.title):
+                path = os.path.join(self.folder.name, addin.workbook)
+                host = native_host(addin.native_xll)
+                listing = host.listing()
+                workbook.make_workbook(path, addin, host.version(), listing,
+                                       workbook.lay_out_all(host, addin.sheets, listing))
+                problems = check.Problems()
+                check.check_workbook(path, host, [function.name for function in listing.functions], problems)
+                check.check_references(addin.workbook, check.readable_text(path), {addin.guide_page}, problems)
+                self.assertEqual(problems.found, [])
 
     def test_the_add_ins_own_results_pass(self):
         def write(sheet):
@@ -130,7 +137,7 @@ class WorkbookCheck(unittest.TestCase):
             sheet.write_dynamic_array_formula(7, 0, 7, 0, "=mtrx_Determinant(A1:B1)", None, "#VALUE!")
             sheet.write_string(7, 1, "=mtrx_Determinant(A1:B1)", self.code)
         path = self.one_sheet(write)
-        workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A8": "#VALUE!"}, ["B8"])})
+        workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A8": "#VALUE!"}, ["B8"], {})})
         self.assertEqual(self.problems_of(path), [])
 
     def test_errors_stored_as_texts_and_live_formula_texts_are_caught(self):
@@ -180,7 +187,7 @@ class WorkbookCheck(unittest.TestCase):
 class WorkbookFinish(unittest.TestCase):
     """Error values and quote prefixes written into an XlsxWriter file, read back with openpyxl."""
 
-    def test_cells_become_errors_and_formula_texts_stay_texts(self):
+    def test_cells_become_errors_and_texts_stay_texts(self):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "book.xlsx")
             book = xlsxwriter.Workbook(path)
@@ -190,12 +197,14 @@ class WorkbookFinish(unittest.TestCase):
             sheet.write_string(1, 0, "#N/A")
             sheet.write_string(0, 1, "=F(1)", code)
             sheet.write_string(1, 1, "#DIV/0!")  # a text that only looks like an error stays one
+            sheet.write_dynamic_array_formula(0, 2, 0, 2, "=F(2)", None, "0.5")  # stored as a number unless retyped
             book.close()
-            workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A1": "#NUM!", "A2": "#N/A"}, ["B1"])})
+            workbook.finish(path, {"xl/worksheets/sheet1.xml": ({"A1": "#NUM!", "A2": "#N/A"}, ["B1"], {"C1": "0.5"})})
             values = openpyxl.load_workbook(path, data_only=True)["S"]
             formulas = openpyxl.load_workbook(path)["S"]
             self.assertEqual([(c.value, c.data_type) for c in values["A1":"B2"][0] + values["A1":"B2"][1]],
                              [("#NUM!", "e"), ("=F(1)", "s"), ("#N/A", "e"), ("#DIV/0!", "s")])
+            self.assertEqual((values["C1"].value, values["C1"].data_type, formulas["C1"].data_type), ("0.5", "s", "f"))
             self.assertEqual((formulas["A1"].data_type, formulas.formula_attributes["A1"]["ref"]), ("f", "A1:A2"))
             self.assertEqual([formulas[name].quotePrefix for name in ("A1", "B1", "B2")], [False, True, False])
 

@@ -5,10 +5,12 @@ Every result is the add-in's own, computed through xllhost on a sheet laid out e
 workbook's, and stored as the formula's cached value, so that the workbook shows numbers before the
 add-in is loaded. XlsxWriter writes the file, but stores an array formula's error result, and an
 error in a cell of its range, as a text (#VALUE! would read as a text until Excel calculates the
-formula again): those cells are typed as errors in the written file afterwards.
+formula again), and an array formula's text result that reads as a number ("0.5") as a number:
+those cells are typed as errors and texts in the written file afterwards.
 """
 
 import dataclasses
+import html
 import os
 import re
 import shutil
@@ -119,8 +121,8 @@ def write_value(worksheet, row, column, value, cell_format):
 
 
 def write_function_sheet(book, formats, laid_out, function):
-    """Returns the sheet's cells that hold an error result, by name, each with its error, and the
-    cells that show a formula as a text."""
+    """Returns the sheet's cells that hold an error result, by name, each with its error, the cells
+    that show a formula as a text, and the formulas' cells whose text result reads as a number."""
     worksheet = book.add_worksheet(laid_out.sheet.name)
     for column, width in enumerate(SHEET_WIDTHS):
         worksheet.set_column(column, column, width)
@@ -149,7 +151,7 @@ def write_function_sheet(book, formats, laid_out, function):
     worksheet.write_string(header, 0, "What it shows", formats.header)
     worksheet.write_string(header, 1, "Formula", formats.header)
     worksheet.write_string(header, VALUE_COLUMN, "Result", formats.header)
-    errors, formula_texts = {}, []
+    errors, formula_texts, texts = {}, [], {}
     for case, formula in laid_out.results:
         top, left, bottom, right = formula.area
         worksheet.write_string(top, 0, case.note, formats.text)
@@ -158,13 +160,23 @@ def write_function_sheet(book, formats, laid_out, function):
         # Dynamic: Microsoft 365 spills it; Excel 2007-2019 read it as an array formula over the range.
         worksheet.write_dynamic_array_formula(top, left, bottom, right, "=" + formula.text, formats.result,
                                               cached(formula.values[0][0]))
+        if isinstance(formula.values[0][0], str) and reads_as_number(formula.values[0][0]):
+            texts[area_name((top, left) * 2)] = formula.values[0][0]
         for i, line in enumerate(formula.values):
             for j, value in enumerate(line):
                 if isinstance(value, Error):
                     errors[area_name((top + i, left + j) * 2)] = value.name
                 if i or j:
                     write_value(worksheet, top + i, left + j, value, formats.result)
-    return errors, formula_texts
+    return errors, formula_texts, texts
+
+
+def reads_as_number(text):
+    try:
+        float(text)
+        return True
+    except ValueError:
+        return False
 
 
 def cached(value):
@@ -253,22 +265,24 @@ CELL = re.compile(r'<c r="([A-Z]+[0-9]+)"([^>]*?)(?:/>|>(.*?)</c>)', re.DOTALL)
 FORMULA = re.compile(r"<f\b[^>]*?(?:/>|>.*?</f>)", re.DOTALL)
 
 
-def typed_errors(xml, errors):
-    """A worksheet's XML with the named cells holding the given errors as error values, formulas kept."""
-    left = dict(errors)
+def typed_errors(xml, errors, texts=None):
+    """A worksheet's XML with the named cells holding the given errors as error values and the given
+    texts as texts, formulas kept."""
+    left = {cell: ("e", error) for cell, error in errors.items()}
+    left.update({cell: ("str", html.escape(text, quote=False)) for cell, text in (texts or {}).items()})
 
     def retype(match):
-        error = left.pop(match.group(1), None)
-        if error is None:
+        typed = left.pop(match.group(1), None)
+        if typed is None:
             return match.group(0)
         attributes = re.sub(r'\s+t="[^"]*"', "", match.group(2))
         formula = FORMULA.search(match.group(3) or "")
-        return '<c r="%s"%s t="e">%s<v>%s</v></c>' % (match.group(1), attributes, formula.group(0) if formula else "",
-                                                      error)
+        return '<c r="%s"%s t="%s">%s<v>%s</v></c>' % (match.group(1), attributes, typed[0],
+                                                       formula.group(0) if formula else "", typed[1])
 
     xml = CELL.sub(retype, xml)
     if left:
-        raise XllHostError("no cells %s to hold errors" % ", ".join(sorted(left)))
+        raise XllHostError("no cells %s to hold errors or texts" % ", ".join(sorted(left)))
     return xml
 
 
@@ -294,7 +308,8 @@ def quote_prefixed(styles, indexes):
 
 def finish(path, cells):
     """What XlsxWriter cannot write, written into its file: per worksheet part, its (errors by cell,
-    cells showing a formula as a text), the first typed as errors, the second quote-prefixed."""
+    cells showing a formula as a text, formulas' texts by cell), the first typed as errors, the second
+    quote-prefixed, the third typed as texts."""
     with zipfile.ZipFile(path) as book:
         parts = [(info, book.read(info).decode("utf-8")) for info in book.infolist()]
     prefixed = set()
@@ -305,7 +320,7 @@ def finish(path, cells):
         with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as book:
             for info, xml in parts:
                 if info.filename in cells:
-                    xml = typed_errors(xml, cells[info.filename][0])
+                    xml = typed_errors(xml, cells[info.filename][0], cells[info.filename][2])
                 elif info.filename == "xl/styles.xml":
                     xml = quote_prefixed(xml, prefixed)
                 book.writestr(info, xml.encode("utf-8"))

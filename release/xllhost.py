@@ -162,6 +162,7 @@ def csv_scalar(token):
 def parse_listing(text):
     """xllhost --list: the add-in's name, then by category each function, its help and its arguments."""
     addin_name, category, functions = None, None, []
+    help_next = False  # the line after a function's is its help, whatever blanks the help starts with
     for line in text.splitlines():
         if line.startswith("Add-in: "):
             addin_name = line[len("Add-in: "):]
@@ -175,9 +176,11 @@ def parse_listing(text):
                 raise XllHostError("unexpected --list line: " + line)
             names = [name for name in match.group(2).split(", ") if name]
             functions.append(Function(match.group(1), match.group(3), None, [Argument(n, None) for n in names]))
+            help_next = True
+            continue
         elif line.startswith("      ") and functions:
             function = functions[-1]
-            if line.startswith("       ") and function.help is None:
+            if help_next:
                 function.help = line.strip()
             else:
                 name, _, help_text = line.strip().partition(": ")
@@ -186,6 +189,7 @@ def parse_listing(text):
                         argument.help = help_text.strip()
         elif line.strip():
             raise XllHostError("unexpected --list line: " + line)
+        help_next = False
     return Listing(addin_name, category, functions)
 
 
