@@ -216,8 +216,10 @@ int main(int argc, char** argv) {
             // A few runs of the large sizes: one n = 1000 SVD by Newmat takes seconds.
             const auto runs = [n](benchmark::internal::Benchmark* b) {
                 b->Unit(benchmark::kMillisecond);
-                if (n >= 1000) b->Iterations(3);
-                else b->MinTime(0.3);
+                if (n >= 1000)
+                    b->Iterations(3);
+                else
+                    b->MinTime(0.3);
             };
             const auto sameRun = [](benchmark::internal::Benchmark* b) {
                 b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
@@ -225,8 +227,7 @@ int main(int argc, char** argv) {
             runs(benchmark::RegisterBenchmark(("Toolbox/" + suffix).c_str(), Toolbox, method, n));
             if (method != Method::generalEigen)
                 runs(benchmark::RegisterBenchmark(("Newmat/" + suffix).c_str(), Newmat, method, n));
-            if (n == 300)
-                sameRun(benchmark::RegisterBenchmark(("EndToEnd/" + suffix).c_str(), EndToEnd, method, n));
+            if (n == 300) sameRun(benchmark::RegisterBenchmark(("EndToEnd/" + suffix).c_str(), EndToEnd, method, n));
         }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
