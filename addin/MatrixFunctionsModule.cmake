@@ -25,15 +25,7 @@ else()
 endif()
 
 # The version resource: what Windows shows under the file's Properties > Details.
-set(resources "")
-if(WIN32)
-  math(EXPR XLL_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
-  set(XLL_INTERNAL_NAME MatrixFunctions)
-  set(XLL_ADDIN_NAME ${MATRIXFUNCTIONS_ADDIN_NAME})
-  set(XLL_FILE ${MATRIXFUNCTIONS_FILE})
-  configure_file(${PROJECT_SOURCE_DIR}/cmake/XllVersion.rc.in ${CMAKE_CURRENT_BINARY_DIR}/MatrixFunctions.rc @ONLY)
-  set(resources ${CMAKE_CURRENT_BINARY_DIR}/MatrixFunctions.rc)
-endif()
+xll_version_resource(resources MatrixFunctions "${MATRIXFUNCTIONS_ADDIN_NAME}" ${MATRIXFUNCTIONS_FILE})
 
 # The entry points are compiled once, for the module and the programs that call them directly.
 zep_add_xll(MatrixFunctions WIN64_OUTPUT_NAME MatrixFunctions64 SOURCES $<TARGET_OBJECTS:matrixaddin>

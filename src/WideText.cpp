@@ -84,6 +84,18 @@ void AppendUtf8(std::string& out, char32_t point) {
     }
 }
 
+// The code point at units[at], a surrogate pair joined (`at` then stands on its second unit); a
+// lone surrogate comes back as it is.
+char32_t ReadCodePoint(const XCHAR* units, std::size_t count, std::size_t& at) {
+    const char32_t point = static_cast<char16_t>(units[at]);
+    if (IsHighSurrogate(point) && at + 1 < count && IsLowSurrogate(static_cast<char16_t>(units[at + 1]))) {
+        ++at;
+        return kFirstSupplementary + ((point - kHighSurrogateFirst) << 10) +
+               (static_cast<char16_t>(units[at]) - kLowSurrogateFirst);
+    }
+    return point;
+}
+
 }  // namespace
 
 WideString WidenUtf8(const char* text, std::size_t length) {
@@ -102,14 +114,8 @@ std::string NarrowToUtf8(const XCHAR* units, std::size_t count) {
     std::string out;
     out.reserve(count);
     for (std::size_t at = 0; at < count; ++at) {
-        char32_t point = static_cast<char16_t>(units[at]);
-        if (IsHighSurrogate(point) && at + 1 < count && IsLowSurrogate(static_cast<char16_t>(units[at + 1]))) {
-            point = kFirstSupplementary + ((point - kHighSurrogateFirst) << 10) +
-                    (static_cast<char16_t>(units[at + 1]) - kLowSurrogateFirst);
-            ++at;
-        } else if (point >= kHighSurrogateFirst && point < kSurrogateEnd) {
-            point = kReplacement;
-        }
+        char32_t point = ReadCodePoint(units, count, at);
+        if (point >= kHighSurrogateFirst && point < kSurrogateEnd) point = kReplacement;
         AppendUtf8(out, point);
     }
     return out;
@@ -144,12 +150,7 @@ std::string NarrowText(const XCHAR* units, std::size_t count) {
     std::mbstate_t state{};
     char bytes[MB_LEN_MAX];
     for (std::size_t at = 0; at < count; ++at) {
-        char32_t point = static_cast<char16_t>(units[at]);
-        if (IsHighSurrogate(point) && at + 1 < count && IsLowSurrogate(static_cast<char16_t>(units[at + 1]))) {
-            point = kFirstSupplementary + ((point - kHighSurrogateFirst) << 10) +
-                    (static_cast<char16_t>(units[at + 1]) - kLowSurrogateFirst);
-            ++at;
-        }
+        const char32_t point = ReadCodePoint(units, count, at);
         // A lone surrogate, or a code point this platform's wchar_t cannot hold, has no byte form.
         bool representable =
             !(point >= kHighSurrogateFirst && point < kSurrogateEnd) && point <= static_cast<char32_t>(WCHAR_MAX);

@@ -5,6 +5,7 @@
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
 #include "HostLayouts.h"
+#include "TypeText.h"
 #include "WinApi.h"
 
 #include <gtest/gtest.h>
@@ -194,7 +195,7 @@ public:
     Value Call(const std::string& function, std::vector<Value> given) {
         const xlhost::Registration* registration = host_.registry().find(function);
         if (registration == nullptr) return Value::invalid(0, "not registered: " + function);
-        std::size_t parameters = registration->typeText().size() - 1;
+        std::size_t parameters = xlhost::parseTypeText(registration->typeText()).typeText->arguments.size();
         if (given.size() > parameters) return Value::invalid(0, "too many arguments for " + function);
         given.resize(parameters, Value::missing());
         xlhost::ArgumentList<L> records(given);

@@ -310,121 +310,120 @@ ZEP_ADDIN_NAME("Matrix Toolbox");
 #define TOOLBOX_SELECTOR(choices) (ValueArgument, part, "optional: " choices)
 // clang-format on
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Inv, "MTX.INV", "The inverse of a square matrix; #NUM! when it is singular", category,
-                       TOOLBOX_MATRIX) {
+ZEP_FUNCTION(xlmtx_Inv, "MTX.INV", "The inverse of a square matrix; #NUM! when it is singular", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX) {
     return evaluate(inverse, {matrix});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Det, "MTX.DET", "The determinant of a square matrix", category, TOOLBOX_MATRIX) {
+ZEP_FUNCTION(xlmtx_Det, "MTX.DET", "The determinant of a square matrix", category, zep::ThreadSafe, TOOLBOX_MATRIX) {
     return evaluate(determinant, {matrix});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Solve, "MTX.SOLVE", "X with A X = B, for a square A and any number of columns in B",
-                       category, TOOLBOX_MATRIX, (ValueArgument, rhs, "the right-hand sides B, one per column")) {
+ZEP_FUNCTION(xlmtx_Solve, "MTX.SOLVE", "X with A X = B, for a square A and any number of columns in B", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, (ValueArgument, rhs, "the right-hand sides B, one per column")) {
     return evaluate(solve, {matrix, rhs});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_MMult, "MTX.MMULT", "The product of two to six matrices, left to right", category,
-                       (ValueArgument, matrix1, "the first matrix"), (ValueArgument, matrix2, "the second matrix"),
-                       (ValueArgument, matrix3, "optional: the third"),
-                       (ValueArgument, matrix4, "optional: the fourth"),
-                       (ValueArgument, matrix5, "optional: the fifth"),
-                       (ValueArgument, matrix6, "optional: the sixth")) {
+ZEP_FUNCTION(xlmtx_MMult, "MTX.MMULT", "The product of two to six matrices, left to right", category, zep::ThreadSafe,
+             (ValueArgument, matrix1, "the first matrix"), (ValueArgument, matrix2, "the second matrix"),
+             (ValueArgument, matrix3, "optional: the third"), (ValueArgument, matrix4, "optional: the fourth"),
+             (ValueArgument, matrix5, "optional: the fifth"), (ValueArgument, matrix6, "optional: the sixth")) {
     return evaluate(product, {matrix1, matrix2, matrix3, matrix4, matrix5, matrix6});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_LU, "MTX.LU", "LU with partial pivoting, P A = L U: L (unit lower), U or P", category,
-                       TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"L\" (default), 2 or \"U\", 3 or \"P\"")) {
+ZEP_FUNCTION(xlmtx_LU, "MTX.LU", "LU with partial pivoting, P A = L U: L (unit lower), U or P", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"L\" (default), 2 or \"U\", 3 or \"P\"")) {
     return evaluate(lu, {matrix, part});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_QR, "MTX.QR", "QR, A = Q R with R's diagonal non-negative: Q or R, thin or full", category,
-                       TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"Q\" (default), 2 or \"R\""),
-                       (ValueArgument, full, "optional: TRUE for the full m x m Q and m x n R; default thin")) {
+ZEP_FUNCTION(xlmtx_QR, "MTX.QR", "QR, A = Q R with R's diagonal non-negative: Q or R, thin or full", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"Q\" (default), 2 or \"R\""),
+             (ValueArgument, full, "optional: TRUE for the full m x m Q and m x n R; default thin")) {
     return evaluate(qr, {matrix, part, full});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Chol, "MTX.CHOL", "Cholesky: lower L with A = L L' for a symmetric positive definite A",
-                       category, TOOLBOX_MATRIX) {
+ZEP_FUNCTION(xlmtx_Chol, "MTX.CHOL", "Cholesky: lower L with A = L L' for a symmetric positive definite A", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX) {
     return evaluate(cholesky, {matrix});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_SVD, "MTX.SVD", "Thin SVD, A = U diag(S) V': U, S (a descending column) or V", category,
-                       TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"U\" (default), 2 or \"S\", 3 or \"V\"")) {
+ZEP_FUNCTION(xlmtx_SVD, "MTX.SVD", "Thin SVD, A = U diag(S) V': U, S (a descending column) or V", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"U\" (default), 2 or \"S\", 3 or \"V\"")) {
     return evaluate(svd, {matrix, part});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_EigSym, "MTX.EIGSYM",
-                       "Eigenvalues (ascending column) or eigenvectors of a symmetric matrix", category, TOOLBOX_MATRIX,
-                       TOOLBOX_SELECTOR("1 or \"values\" (default), 2 or \"vectors\"")) {
+ZEP_FUNCTION(xlmtx_EigSym, "MTX.EIGSYM", "Eigenvalues (ascending column) or eigenvectors of a symmetric matrix",
+             category, zep::ThreadSafe, TOOLBOX_MATRIX,
+             TOOLBOX_SELECTOR("1 or \"values\" (default), 2 or \"vectors\"")) {
     return evaluate(symmetricEigen, {matrix, part});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Eig, "MTX.EIG",
-                       "Eigenvalues or unit eigenvectors of any square matrix, as complex texts (\"3+4i\") or real and "
-                       "imaginary column pairs",
-                       category, TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"values\" (default), 2 or \"vectors\""),
-                       (ValueArgument, pairs, "optional: TRUE for real and imaginary columns; default complex texts")) {
+ZEP_FUNCTION(xlmtx_Eig, "MTX.EIG",
+             "Eigenvalues or unit eigenvectors of any square matrix, as complex texts (\"3+4i\") or real and "
+             "imaginary column pairs",
+             category, zep::ThreadSafe, TOOLBOX_MATRIX, TOOLBOX_SELECTOR("1 or \"values\" (default), 2 or \"vectors\""),
+             (ValueArgument, pairs, "optional: TRUE for real and imaginary columns; default complex texts")) {
     return evaluate(generalEigen, {matrix, part, pairs});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_PInv, "MTX.PINV", "The pseudo-inverse of any matrix", category, TOOLBOX_MATRIX,
-                       TOOLBOX_TOLERANCE) {
+ZEP_FUNCTION(xlmtx_PInv, "MTX.PINV", "The pseudo-inverse of any matrix", category, zep::ThreadSafe, TOOLBOX_MATRIX,
+             TOOLBOX_TOLERANCE) {
     return evaluate(pseudoInverse, {matrix, tolerance});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_LstSq, "MTX.LSTSQ",
-                       "The minimum-norm least-squares X of A X = B, for rank-deficient and rectangular A", category,
-                       TOOLBOX_MATRIX, (ValueArgument, rhs, "the right-hand sides B, one per column"),
-                       TOOLBOX_TOLERANCE) {
+ZEP_FUNCTION(xlmtx_LstSq, "MTX.LSTSQ",
+             "The minimum-norm least-squares X of A X = B, for rank-deficient and rectangular A", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, (ValueArgument, rhs, "the right-hand sides B, one per column"),
+             TOOLBOX_TOLERANCE) {
     return evaluate(leastSquares, {matrix, rhs, tolerance});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Rank, "MTX.RANK", "The rank: how many singular values exceed the tolerance", category,
-                       TOOLBOX_MATRIX, TOOLBOX_TOLERANCE) {
+ZEP_FUNCTION(xlmtx_Rank, "MTX.RANK", "The rank: how many singular values exceed the tolerance", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, TOOLBOX_TOLERANCE) {
     return evaluate(rank, {matrix, tolerance});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Null, "MTX.NULL", "An orthonormal basis of the null space, one vector per column",
-                       category, TOOLBOX_MATRIX, TOOLBOX_TOLERANCE) {
+ZEP_FUNCTION(xlmtx_Null, "MTX.NULL", "An orthonormal basis of the null space, one vector per column", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, TOOLBOX_TOLERANCE) {
     return evaluate(nullSpace, {matrix, tolerance});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Cond, "MTX.COND", "The condition number in the 2-norm; #NUM! for a singular matrix",
-                       category, TOOLBOX_MATRIX) {
+ZEP_FUNCTION(xlmtx_Cond, "MTX.COND", "The condition number in the 2-norm; #NUM! for a singular matrix", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX) {
     return evaluate(conditionNumber, {matrix});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Norm, "MTX.NORM", "A matrix norm: 1, 2, infinity or Frobenius", category, TOOLBOX_MATRIX,
-                       (ValueArgument, kind, "optional: 1, 2, \"inf\" or \"fro\" (default)")) {
+ZEP_FUNCTION(xlmtx_Norm, "MTX.NORM", "A matrix norm: 1, 2, infinity or Frobenius", category, zep::ThreadSafe,
+             TOOLBOX_MATRIX, (ValueArgument, kind, "optional: 1, 2, \"inf\" or \"fro\" (default)")) {
     return evaluate(norm, {matrix, kind});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Trace, "MTX.TRACE", "The sum of the diagonal of a square matrix", category,
-                       TOOLBOX_MATRIX) {
+ZEP_FUNCTION(xlmtx_Trace, "MTX.TRACE", "The sum of the diagonal of a square matrix", category, zep::ThreadSafe,
+             TOOLBOX_MATRIX) {
     return evaluate(trace, {matrix});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Power, "MTX.POWER", "A square matrix to an integer power; a negative one inverts",
-                       category, TOOLBOX_MATRIX, (ValueArgument, exponent, "an integer")) {
+ZEP_FUNCTION(xlmtx_Power, "MTX.POWER", "A square matrix to an integer power; a negative one inverts", category,
+             zep::ThreadSafe, TOOLBOX_MATRIX, (ValueArgument, exponent, "an integer")) {
     return evaluate(power, {matrix, exponent});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Expm, "MTX.EXPM", "The matrix exponential of a square matrix", category, TOOLBOX_MATRIX) {
+ZEP_FUNCTION(xlmtx_Expm, "MTX.EXPM", "The matrix exponential of a square matrix", category, zep::ThreadSafe,
+             TOOLBOX_MATRIX) {
     return evaluate(exponential, {matrix});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Kron, "MTX.KRON", "The Kronecker product of two matrices", category,
-                       (ValueArgument, matrix1, "the left matrix"), (ValueArgument, matrix2, "the right matrix")) {
+ZEP_FUNCTION(xlmtx_Kron, "MTX.KRON", "The Kronecker product of two matrices", category, zep::ThreadSafe,
+             (ValueArgument, matrix1, "the left matrix"), (ValueArgument, matrix2, "the right matrix")) {
     return evaluate(kronecker, {matrix1, matrix2});
 }
 
-ZEP_WORKSHEET_FUNCTION(xlmtx_Why, "MTX.WHY",
-                       "Why a toolbox function gives an error on these arguments: its reason, or \"no error\"",
-                       category, (ValueArgument, function, "the function's name, as \"MTX.INV\""),
-                       (ValueArgument, argument1, "its first argument"), (ValueArgument, argument2, "optional"),
-                       (ValueArgument, argument3, "optional"), (ValueArgument, argument4, "optional"),
-                       (ValueArgument, argument5, "optional"), (ValueArgument, argument6, "optional")) {
+ZEP_FUNCTION(xlmtx_Why, "MTX.WHY",
+             "Why a toolbox function gives an error on these arguments: its reason, or \"no error\"", category,
+             zep::ThreadSafe, (ValueArgument, function, "the function's name, as \"MTX.INV\""),
+             (ValueArgument, argument1, "its first argument"), (ValueArgument, argument2, "optional"),
+             (ValueArgument, argument3, "optional"), (ValueArgument, argument4, "optional"),
+             (ValueArgument, argument5, "optional"), (ValueArgument, argument6, "optional")) {
     int err = (function.Type() & xltypeMulti) != 0 ? 1 : 0;
     const char* name = err == 0 ? function.ReadCString(&err) : "";
     const std::string wanted = err == 0 ? upper(name) : std::string();
