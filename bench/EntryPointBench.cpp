@@ -8,9 +8,9 @@
 //                         often a call takes the named lock from the kernel, what one take and
 //                         release of that lock costs alone ("lock_ratio": it over Newmat's), and
 //                         what the function-wizard check costs alone ("wizard_us").
-// Each iteration times a batch of each side back to back; "ratio" is the median of the
-// iterations' ratios, so that a pause of the machine in one iteration does not move it.
+// Both are timed as SameRunRatio.h says.
 #include "ExcelStandIn.h"
+#include "SameRunRatio.h"
 #include "XlEntryPoints.h"
 
 #include <zep/XlfExcel.h>
@@ -29,12 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using xlhost::Value;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 // What one run of `step` costs alone: the median of 21 rounds of 100.
 template <class Step>
 double MedianMicroseconds(Step step) {
@@ -44,29 +38,7 @@ double MedianMicroseconds(Step step) {
         for (int i = 0; i < 100; ++i) step();
         seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count() / 100);
     }
-    return Median(seconds) * 1e6;
-}
-
-// Both sides run `batch` times per iteration; the end-to-end time is the benchmark's time.
-template <class EndToEnd, class Direct>
-void Compare(benchmark::State& state, int batch, EndToEnd endToEnd, Direct direct) {
-    std::vector<double> endToEndSeconds, directSeconds, ratios;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        for (int i = 0; i < batch; ++i) endToEnd();
-        const auto middle = Clock::now();
-        for (int i = 0; i < batch; ++i) direct();
-        const auto end = Clock::now();
-        const double endToEndTime = std::chrono::duration<double>(middle - start).count();
-        const double directTime = std::chrono::duration<double>(end - middle).count();
-        state.SetIterationTime(endToEndTime);
-        endToEndSeconds.push_back(endToEndTime / batch);
-        directSeconds.push_back(directTime / batch);
-        ratios.push_back(endToEndTime / directTime);
-    }
-    state.counters["end_to_end_us"] = Median(endToEndSeconds) * 1e6;
-    state.counters["direct_us"] = Median(directSeconds) * 1e6;
-    state.counters["ratio"] = Median(ratios);
+    return bench::Median(seconds) * 1e6;
 }
 
 // A stand-in Excel of the layout's version with the add-in connected to it.
@@ -131,7 +103,7 @@ void Transpose(benchmark::State& state, const char* version) {
         benchmark::DoNotOptimize(result);
         benchmark::ClobberMemory();
     };
-    Compare(
+    bench::Compare(
         state, 1,
         [&] {
             benchmark::DoNotOptimize(xlmtrx_Transpose(argument.get()));
@@ -160,7 +132,7 @@ void Invert(benchmark::State& state, const char* version, int n, int batch) {
     zep::XlfExcel& excel = zep::XlfExcel::Current();
     const std::uint64_t locksBefore = excel.LockAcquisitions();
     std::uint64_t calls = 0;
-    Compare(
+    bench::Compare(
         state, batch,
         [&] {
             benchmark::DoNotOptimize(xlmtrx_Invert(argument.get()));
