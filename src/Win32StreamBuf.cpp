@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 
 namespace zep {
 
@@ -38,8 +39,18 @@ StreamRedirection::~StreamRedirection() {
     stream_.rdbuf(previous_);
 }
 
-std::ostream& DiagnosticLine(const DiagnosticSite& site) {
-    return std::cerr << "..\\..\\src\\" << site.unit << '(' << site.line << "): ";
+DiagnosticLine::DiagnosticLine(const DiagnosticSite& site) {
+    text_ << "..\\..\\src\\" << site.unit << '(' << site.line << "): ";
+}
+
+DiagnosticLine::~DiagnosticLine() {
+    static std::mutex writing;
+    try {
+        const std::lock_guard<std::mutex> lock(writing);
+        std::cerr << text_.str() << std::flush;
+    } catch (...) {
+        // a diagnostic that cannot be written is dropped: it must not end the call it describes
+    }
 }
 
 void ErrorBox(const char* text, const char* caption) {

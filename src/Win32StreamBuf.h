@@ -4,6 +4,7 @@
 #include "DiagnosticSites.h"
 
 #include <ostream>
+#include <sstream>
 #include <streambuf>
 #include <string>
 
@@ -46,9 +47,31 @@ private:
     std::ios_base::fmtflags previousFlags_;
 };
 
-// Starts a diagnostic line on std::cerr: writes the site's "..\..\src\<unit>(<line>): " and
-// returns the stream for the message, which the caller ends with std::endl.
-std::ostream& DiagnosticLine(const DiagnosticSite& site);
+// One diagnostic line: the site's "..\..\src\<unit>(<line>): " and the message streamed into it,
+// which the caller ends with std::endl. The line is composed apart and written to std::cerr whole,
+// and flushed, under a lock when the statement ends: thread-safe worksheet functions may write
+// theirs at the same time, and std::cerr's buffer (the debugger's, while the add-in is open)
+// collects one line at a time.
+class DiagnosticLine {
+public:
+    explicit DiagnosticLine(const DiagnosticSite& site);
+    ~DiagnosticLine();
+    DiagnosticLine(const DiagnosticLine&) = delete;
+    DiagnosticLine& operator=(const DiagnosticLine&) = delete;
+
+    template <typename T>
+    DiagnosticLine& operator<<(const T& value) {
+        text_ << value;
+        return *this;
+    }
+    DiagnosticLine& operator<<(std::ostream& (*manipulator)(std::ostream&)) {
+        manipulator(text_);
+        return *this;
+    }
+
+private:
+    std::ostringstream text_;
+};
 
 // A modal message box with an OK button and the information icon. Without a caption it
 // reports the thread's last Windows error: "<text> due to error <code> :\n<system text>", at

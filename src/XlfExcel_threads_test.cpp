@@ -1,15 +1,20 @@
 // Thread-safe calls on several threads at once, with no Excel beside the program: each thread's
 // temporary memory is its own and outlives the call, no lock is taken, the shared arena of the
-// other calls stays intact alongside, and the callbacks a thread-safe call may not make fail.
+// other calls stays intact alongside, the callbacks a thread-safe call may not make fail, and
+// diagnostic lines written at once come out whole.
 #include "XlfExcel.h"
 
+#include "Win32StreamBuf.h"
 #include "XlfException.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <iostream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -148,6 +153,33 @@ TEST_F(ThreadSafeCalls, CallbacksOnlyExcelsMainThreadMayRunAreRefused) {
         XLOPER12 result12{};
         EXPECT_THROW(excel.CallExcel12v(c.function, &result12, 0, nullptr), XlfThreadUnsafeCall) << c.function;
     }
+}
+
+TEST(DiagnosticLines, WrittenOnSeveralThreadsAtOnceComeOutWhole) {
+    std::ostringstream captured;
+    std::streambuf* previous = std::cerr.rdbuf(captured.rdbuf());
+    constexpr int threads = 4, lines = 300;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t)
+        writers.emplace_back([t] {
+            for (int i = 0; i < lines; ++i)
+                DiagnosticLine(sites::xlfOperImpl12FreeFailed) << "thread " << t << " line " << i << std::endl;
+        });
+    for (std::thread& writer : writers) writer.join();
+    std::cerr.rdbuf(previous);
+
+    std::istringstream written(captured.str());
+    std::vector<int> next(threads, 0);
+    std::string line;
+    int count = 0;
+    while (std::getline(written, line)) {
+        int t = -1, i = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "..\\..\\src\\XlfOperImpl12(77): thread %d line %d", &t, &i), 2) << line;
+        ASSERT_TRUE(t >= 0 && t < threads) << line;
+        EXPECT_EQ(i, next[t]++) << line;  // each thread's lines whole and in its order
+        ++count;
+    }
+    EXPECT_EQ(count, threads * lines);
 }
 
 }  // namespace
