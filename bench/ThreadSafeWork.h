@@ -5,7 +5,7 @@
 
 #include <zep/NumericMatrix.h>
 
-#include <stdexcept>
+#include <ToolboxNumerics.h>
 
 namespace benchwork {
 
@@ -16,20 +16,14 @@ inline double Spin(double seed) {
     return x;
 }
 
-// By cofactors: the work of a 3 x 3 inverse without any library around it.
-inline NumericMatrix Inverse3x3(const NumericMatrix& m) {
-    if (m.rows() != 3 || m.columns() != 3) throw std::invalid_argument("3 x 3 only");
-    NumericMatrix inverse(3, 3);
-    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-    if (det == 0) throw std::invalid_argument("singular");
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const int r1 = (j + 1) % 3, r2 = (j + 2) % 3, c1 = (i + 1) % 3, c2 = (i + 2) % 3;
-            inverse[i][j] = (m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1]) / det;
-        }
-    return inverse;
+// A 3 x 3 inverse as MatrixToolbox's MTX.INV computes it (LU with partial pivoting, with its
+// checks), from the framework's matrix and back: what a small thread-safe call really does.
+inline NumericMatrix Inverse(const NumericMatrix& m) {
+    using RowMajor = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
+    const toolbox::Matrix inverse = toolbox::inverse(Eigen::Map<const RowMajor>(m.data(), m.rows(), m.columns()));
+    NumericMatrix result(m.rows(), m.columns());
+    Eigen::Map<RowMajor>(result.data(), m.rows(), m.columns()) = inverse;
+    return result;
 }
 
 }  // namespace benchwork

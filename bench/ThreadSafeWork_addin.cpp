@@ -12,10 +12,10 @@ ZEP_FUNCTION(xlbn_Work, "bn_Work", "Some 50 microseconds of work", "Benchmark", 
 // The inverse of a 3 x 3 matrix, through each of the two call paths.
 ZEP_FUNCTION(xlbn_InverseThreadSafe, "bn_InverseThreadSafe", "3 x 3 inverse", "Benchmark", zep::ThreadSafe,
              (zep::MatrixArgument, matrix, "3 x 3 numbers")) {
-    return benchwork::Inverse3x3(matrix);
+    return benchwork::Inverse(matrix);
 }
 
 ZEP_WORKSHEET_FUNCTION(xlbn_InverseShared, "bn_InverseShared", "3 x 3 inverse", "Benchmark",
                        (zep::MatrixArgument, matrix, "3 x 3 numbers")) {
-    return benchwork::Inverse3x3(matrix);
+    return benchwork::Inverse(matrix);
 }

@@ -3,10 +3,10 @@
 //                  thread-safe function, evaluated by xllhost with --threads 1 and --threads 2 in
 //                  the same iteration. "threads1_ms", "threads2_ms" (wall-clock, as the cores
 //                  work at once) and "speedup", their ratio: 1.8 or more on two free cores.
-//   PathCost:      a 3 x 3 inverse through the thread-safe call path and through the other one,
-//                  each end to end through the stand-in Excel, over the inverse alone:
-//                  "threadsafe_ratio" and "shared_ratio" (both goals: within 3).
-// Medians over the iterations.
+//   PathCost:      a 3 x 3 inverse (as MatrixToolbox computes it) through the thread-safe call path
+//                  and through the other one, each end to end through the stand-in Excel, over the
+//                  inverse alone: "threadsafe_ratio" and "shared_ratio" (both goals: within 3).
+// Medians over the iterations. The benchmark's add-in is looked for beside this program.
 #include "ArgumentRecord.h"
 #include "ExcelStandIn.h"
 #include "ThreadSafeWork.h"
@@ -31,6 +31,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+std::string addInPath;  // the benchmark's add-in, beside this program
+
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
@@ -47,7 +49,7 @@ std::string WorkSheet() {
 double SecondsOfXllHost(const std::string& threads, const std::string& sheet) {
     std::ostringstream out, err;
     const auto start = Clock::now();
-    const int status = xlhost::runXllHost({"--threads", threads, THREADSAFE_ADDIN_PATH, sheet}, out, err);
+    const int status = xlhost::runXllHost({"--threads", threads, addInPath, sheet}, out, err);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (status != 0) throw std::runtime_error("xllhost failed: " + err.str());
     return seconds;
@@ -89,7 +91,7 @@ void PathCost(benchmark::State& state) {
     };
     std::vector<double> safeRatios, sharedRatios, alone;
     for (auto _ : state) {
-        const double work = time([&] { benchmark::DoNotOptimize(benchwork::Inverse3x3(numbers)); });
+        const double work = time([&] { benchmark::DoNotOptimize(benchwork::Inverse(numbers)); });
         double safe = 0;
         {
             const xlhost::ExcelStandIn::ThreadSafeScope threadSafe;
@@ -110,4 +112,11 @@ BENCHMARK(PathCost)->Iterations(21);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    addInPath = (std::filesystem::absolute(argv[0]).parent_path() / THREADSAFE_ADDIN_FILE).string();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

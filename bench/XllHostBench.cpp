@@ -171,7 +171,7 @@ struct Session {
 
     // A formula's cells as xllhost evaluates them: the active sheet's, its functions the add-in's.
     struct Cells : FormulaContext {
-        explicit Cells(Session& session) : session(session) {}
+        explicit Cells(Session& owner) : session(owner) {}
         Value reference(const FormulaNode& node) override { return Value::sheetReference(node.area); }
         Value cells(const Area& area) override {
             return *session.host.sheets().valueOf(session.host.sheets().activeSheet(), area);
