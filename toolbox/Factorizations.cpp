@@ -1,4 +1,5 @@
 // The decompositions: LU, QR, Cholesky, SVD and both eigenproblems, each with its signs fixed.
+#include "Svd.h"
 #include "ToolboxChecks.h"
 #include "ToolboxNumerics.h"
 
@@ -6,7 +7,6 @@
 #include <Eigen/Eigenvalues>
 #include <Eigen/LU>
 #include <Eigen/QR>
-#include <Eigen/SVD>
 
 #include <algorithm>
 #include <numeric>
@@ -78,7 +78,7 @@ Matrix cholesky(const Matrix& a) {
 
 Svd singularValueDecomposition(const Matrix& a) {
     requireMatrix(a, "SVD");
-    const Eigen::BDCSVD<Matrix> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+    const auto svd = computeSvd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
     Svd result{svd.matrixU(), svd.matrixV(), svd.singularValues()};
     requireFinite(result.singularValues, "SVD");
     fixColumnSigns(result.v, &result.u);

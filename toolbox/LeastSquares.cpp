@@ -1,9 +1,8 @@
 // Everything decided by the singular values and the tolerance: pseudo-inverse, minimum-norm
 // least squares, rank, null space and condition number.
+#include "Svd.h"
 #include "ToolboxChecks.h"
 #include "ToolboxNumerics.h"
-
-#include <Eigen/SVD>
 
 #include <algorithm>
 #include <limits>
@@ -29,7 +28,7 @@ int countAbove(const Eigen::VectorXd& singularValues, double limit) {
 
 // V diag(1/s) Uᵀ over the singular values above the cutoff, applied to b (the identity for pinv).
 Matrix pseudoInverseTimes(const Matrix& a, const Matrix* b, double tolerance, const char* what) {
-    const Eigen::BDCSVD<Matrix> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+    const auto svd = computeSvd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
     const Eigen::VectorXd& s = svd.singularValues();
     requireFinite(s, what);
     const int kept = countAbove(s, cutoff(a, s, tolerance));
@@ -62,14 +61,14 @@ Matrix leastSquares(const Matrix& a, const Matrix& b, double tolerance) {
 
 int rank(const Matrix& a, double tolerance) {
     requireMatrix(a, "rank");
-    const Eigen::VectorXd s = Eigen::BDCSVD<Matrix>(a).singularValues();
+    const Eigen::VectorXd s = computeSvd(a, 0).singularValues();
     requireFinite(s, "rank");
     return countAbove(s, cutoff(a, s, tolerance));
 }
 
 Matrix nullSpace(const Matrix& a, double tolerance) {
     requireMatrix(a, "null space");
-    const Eigen::BDCSVD<Matrix> svd(a, Eigen::ComputeFullV);
+    const auto svd = computeSvd(a, Eigen::ComputeFullV);
     const Eigen::VectorXd& s = svd.singularValues();
     requireFinite(s, "null space");
     const int r = countAbove(s, cutoff(a, s, tolerance));
@@ -81,7 +80,7 @@ Matrix nullSpace(const Matrix& a, double tolerance) {
 
 double conditionNumber(const Matrix& a) {
     requireMatrix(a, "condition number");
-    const Eigen::VectorXd s = Eigen::BDCSVD<Matrix>(a).singularValues();
+    const Eigen::VectorXd s = computeSvd(a, 0).singularValues();
     requireFinite(s, "condition number");
     const double smallest = s(s.size() - 1);
     if (!(smallest > 0) || !std::isfinite(s(0) / smallest)) {

@@ -1,9 +1,9 @@
 // Inverse, determinant, solve, products, powers, the exponential, norms and traces.
+#include "Svd.h"
 #include "ToolboxChecks.h"
 #include "ToolboxNumerics.h"
 
 #include <Eigen/LU>
-#include <Eigen/SVD>
 #include <unsupported/Eigen/KroneckerProduct>
 #include <unsupported/Eigen/MatrixFunctions>
 
@@ -124,7 +124,7 @@ double norm(const Matrix& a, Norm which) {
             result = a.norm();
             break;
         case Norm::two:
-            result = Eigen::BDCSVD<Matrix>(a).singularValues()(0);
+            result = computeSvd(a, 0).singularValues()(0);
             break;
     }
     if (!std::isfinite(result)) throw ToolboxError(ToolboxError::impossible, "norm: the result overflows");
