@@ -1,69 +1,50 @@
 #include "CalculationThreads.h"
 
-#include <vector>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <thread>
-#endif
-
 namespace xlhost {
-
-#ifdef _WIN32
-
-namespace {
-
-struct ThreadWork {
-    const std::function<void(unsigned)>* work;
-    unsigned thread;
-};
-
-DWORD WINAPI runWork(LPVOID parameter) {
-    const ThreadWork& given = *static_cast<ThreadWork*>(parameter);
-    (*given.work)(given.thread);
-    return 0;
-}
-
-}  // namespace
-
-unsigned machineCores() {
-    SYSTEM_INFO system{};
-    GetSystemInfo(&system);
-    return system.dwNumberOfProcessors > 0 ? system.dwNumberOfProcessors : 1;
-}
-
-void runOnThreads(unsigned threads, const std::function<void(unsigned thread)>& work) {
-    std::vector<ThreadWork> given(threads);
-    std::vector<HANDLE> handles;
-    for (unsigned t = 0; t < threads; ++t) {
-        given[t] = ThreadWork{&work, t};
-        const HANDLE handle = CreateThread(nullptr, 0, runWork, &given[t], 0, nullptr);
-        if (handle != nullptr) {
-            handles.push_back(handle);
-        } else {
-            work(t);  // no thread to be had: this one does its share
-        }
-    }
-    for (const HANDLE handle : handles) {
-        WaitForSingleObject(handle, INFINITE);
-        CloseHandle(handle);
-    }
-}
-
-#else
 
 unsigned machineCores() {
     const unsigned cores = std::thread::hardware_concurrency();
     return cores > 0 ? cores : 1;
 }
 
-void runOnThreads(unsigned threads, const std::function<void(unsigned thread)>& work) {
-    std::vector<std::thread> running;
-    for (unsigned t = 0; t < threads; ++t) running.emplace_back(work, t);
-    for (std::thread& thread : running) thread.join();
+CalculationThreads::CalculationThreads(unsigned threads) : size_(threads > 0 ? threads : 1) {}
+
+CalculationThreads::~CalculationThreads() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    given_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
 }
 
-#endif
+void CalculationThreads::run(const std::function<void(unsigned thread)>& work) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (threads_.empty()) {
+        threads_.reserve(size_);
+        for (unsigned t = 0; t < size_; ++t) threads_.emplace_back(&CalculationThreads::serve, this, t);
+    }
+    work_ = &work;
+    busy_ = size_;
+    ++round_;
+    given_.notify_all();
+    finished_.wait(lock, [this] { return busy_ == 0; });
+    work_ = nullptr;
+}
+
+void CalculationThreads::serve(unsigned thread) {
+    std::uint64_t done = 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        given_.wait(lock, [&] { return ending_ || round_ != done; });
+        if (ending_) return;
+        done = round_;
+        const std::function<void(unsigned)>& work = *work_;
+        lock.unlock();
+        work(thread);
+        lock.lock();
+        if (--busy_ == 0) finished_.notify_one();
+    }
+}
 
 }  // namespace xlhost

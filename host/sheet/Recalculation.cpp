@@ -90,7 +90,8 @@ Recalculation::Recalculation(const SheetFile& sheet, SheetModel& sheets, const S
       limits_(limits),
       evaluate_(std::move(evaluate)),
       isVolatile_(std::move(isVolatile)),
-      threaded_(threaded != nullptr && threaded->threads > 1 ? threaded : nullptr),
+      threaded_(threaded != nullptr && threaded->threads != nullptr && threaded->threads->size() > 1 ? threaded
+                                                                                                     : nullptr),
       async_(async),
       formulaCells_(sheet.entries),
       formulaCount_(sheet.entries.size()),
@@ -324,8 +325,10 @@ Calculation Recalculation::calculate() {
 
 std::vector<std::pair<std::size_t, std::function<Value()>>> Recalculation::calculateReadyOnThreads(
     std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>>& readyFormulas) {
-    // A batch is bounded so that the results of one wait on the calling thread no longer than needed.
-    constexpr std::size_t largestBatch = 1024;
+    // A batch is bounded so that the results of one wait on the calling thread no longer than
+    // needed; each ends with the threads waiting while this one places its results, so it is
+    // large (1024 left 10,000 cells of 50 us some 4% slower on two threads).
+    constexpr std::size_t largestBatch = 8192;
     std::vector<std::pair<std::size_t, std::function<Value()>>> batch;
     std::vector<std::size_t> onCallingThread;
     while (!readyFormulas.empty() && batch.size() < largestBatch) {
@@ -342,8 +345,7 @@ std::vector<std::pair<std::size_t, std::function<Value()>>> Recalculation::calcu
         return {};
     }
     std::atomic<std::size_t> next{0};
-    const unsigned threads = unsigned(std::min<std::size_t>(threaded_->threads, batch.size()));
-    runOnThreads(threads, [&](unsigned thread) {
+    threaded_->threads->run([&](unsigned thread) {
         for (std::size_t i = next++; i < batch.size(); i = next++)
             batch[i].second = threaded_->calculate(sheet_.entries[batch[i].first], thread);
     });

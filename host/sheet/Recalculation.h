@@ -41,12 +41,14 @@ using FormulaFunction = std::function<Value(const SheetEntry& formula)>;
 // Whether a formula is calculated in every recalculation (it calls a volatile function).
 using VolatileFunction = std::function<bool(const SheetEntry& formula)>;
 
+class CalculationThreads;
+
 // Excel's multi-threaded recalculation: formulas whose function is thread-safe, and whose inputs
-// are ready, are calculated at once on `threads` threads. `calculate` runs on those threads and
+// are ready, are calculated at once on the `threads`. `calculate` runs on those threads and
 // may only read the sheet; what it returns runs afterwards on the calling thread, in line order,
 // and gives the cell. The results are those of the formula function, formula by formula.
 struct ThreadedCalculation {
-    unsigned threads = 1;
+    CalculationThreads* threads = nullptr;
     std::function<bool(const SheetEntry& formula)> threadSafe;  // on the calling thread
     std::function<std::function<Value()>(const SheetEntry& formula, unsigned thread)> calculate;
 };

@@ -345,7 +345,8 @@ public:
             showCalculation(sheet, after, calculation);
         };
         ThreadedCalculation threaded;
-        threaded.threads = options_.threads > 0 ? options_.threads : machineCores();
+        if (!calculationThreads_) calculationThreads_.emplace(options_.threads > 0 ? options_.threads : machineCores());
+        threaded.threads = &*calculationThreads_;
         threaded.threadSafe = [this](const SheetEntry& formula) { return callableOnThreads(*formula.formula); };
         threaded.calculate = [this, &sheet](const SheetEntry& formula, unsigned thread) {
             return calculateOnThread(sheet, formula, thread + 1);
@@ -367,6 +368,8 @@ public:
     // Closes the add-in and reports the faults left and what xllhost answered in Excel's place;
     // true when the add-in made no faults.
     bool close() {
+        // Excel's threads end before the add-in goes, so no thread outlives its code.
+        calculationThreads_.reset();
         addIn_.close();
         showMessages();
         host_.checkForLeaks();
@@ -715,6 +718,7 @@ private:
     ExcelStandIn host_;
     DiagnosticCapture capture_;
     AddInModule addIn_;
+    std::optional<CalculationThreads> calculationThreads_;  // destroyed before the add-in
     FaultLog faults_;
     std::size_t uncalledCells_ = 0;
     std::size_t circularReferences_ = 0;
