@@ -120,6 +120,24 @@ TEST(ThreadSafeCalls, ManyConcurrentCallsEachGiveTheirOwnResult) {
     EXPECT_EQ(0u, session.host.outstandingAllocations());
 }
 
+// The function wizard calculates on Excel's main thread only: there an open wizard gets TRUE
+// without the body running, while a calculation thread's call runs the body all the same.
+TEST(ThreadSafeCalls, OnlyTheMainThreadAnswersTheFunctionWizard) {
+    Session session("12.0");
+    session.host.windows().openFunctionWizard();
+    Value onMain = Value::nil(), onCalculationThread = Value::nil();
+    {
+        const ExcelStandIn::ThreadSafeScope safe;
+        onMain = Copied(xlzt_Ladder(1, 2));
+    }
+    std::thread([&] {
+        const ExcelStandIn::ThreadSafeScope safe;
+        onCalculationThread = Copied(xlzt_Ladder(1, 2));
+    }).join();
+    EXPECT_EQ(Value::boolean(true), onMain);
+    EXPECT_EQ(ExpectedLadder(1, 2), onCalculationThread);
+}
+
 // From inside a thread-safe function: what only the main thread may run fails with the
 // framework's message before Excel is asked; xlUDF of a function not registered thread-safe is
 // refused by Excel (xlretNotThreadSafe) and fails the same way; the rest is answered.

@@ -238,7 +238,7 @@ int XlfExcel::CallExcel12v(int xlfn, XLOPER12* result, int count, XLOPER12* argv
 }
 
 bool XlfExcel::InFunctionWizard() const {
-    if (library_->module == nullptr) return false;
+    if (library_->module == nullptr || std::this_thread::get_id() != mainThread_) return false;
     XLOPER window{};
     if (excel4(xlGetHwnd, &window, 0) != xlretSuccess || window.xltype != xltypeInt) return false;
     WizardSearch search{static_cast<WORD>(window.val.w), false};

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -49,7 +50,9 @@ public:
     int CallExcel4v(int xlfn, XLOPER* result, int count, XLOPER* argv[]);
     int CallExcel12v(int xlfn, XLOPER12* result, int count, XLOPER12* argv[]);
 
-    // True while a function-wizard window of this Excel is open.
+    // True while a function-wizard window of this Excel is open. Only Excel's main thread (the one
+    // that made the connection, in xlAutoOpen) calculates for the wizard: on a calculation thread
+    // the answer is false without asking Windows, whose window list is one lock for every thread.
     bool InFunctionWizard() const;
 
     // Temporary memory (see TempArena), valid until the next ReleaseTemp. Outside a thread-safe
@@ -122,6 +125,7 @@ private:
     std::vector<std::unique_ptr<TempArena>> threadArenas_;
     std::atomic_flag threadArenasLock_ = ATOMIC_FLAG_INIT;  // taken once per thread and connection
     std::uint64_t serial_;                                  // tells this connection's arenas from an earlier one's
+    std::thread::id mainThread_ = std::this_thread::get_id();
     std::unique_ptr<HostLibrary> library_;
     bool excel12_ = false;
     std::string operTypeCode_;
